@@ -1,0 +1,121 @@
+#include "engine/tester_core.h"
+
+#include <algorithm>
+
+#include "corvala4/user_interface.h"
+#include "foundation/detailed_fso.h"
+#include "foundation/errors.h"
+#include "foundation/globals.h"
+#include "foundation/platform/log.h"
+#include "foundation/platform/settings_store.h"
+#include "foundation/value.h"
+#include "model/test_cases.h"
+
+namespace corvala4 {
+
+TesterCore::TesterCore(Tester& facade) : facade_(facade) {}
+
+TesterCore::~TesterCore() {
+  // A host may drop its tester after an entry operation failed with the context
+  // still open: nothing may keep pointing at it.
+  if (test_cases_) test_cases_->Clear();
+  if (G().CurrentTester == this) G().CurrentTester = nullptr;
+}
+
+std::shared_ptr<TestCasesImpl> TesterCore::TestCases() {
+  if (!test_cases_) test_cases_ = std::make_shared<TestCasesImpl>();
+  return test_cases_;
+}
+
+void TesterCore::OpenContext() {
+  G().CurrentTester = this;
+  CreateGlobalObjects();
+  LocateDefinitionFile();
+}
+
+void TesterCore::CloseContext() {
+  TestCases()->Clear();
+  ReleaseGlobalObjects();
+  G().CurrentTester = nullptr;
+}
+
+std::string TesterCore::HostFolder() { return FSO().GetParentFolderName(host_exe_); }
+
+void TesterCore::LocateDefinitionFile() {
+  std::string base = FSO().GetBaseName(host_exe_);
+  // Only ASCII letters have case in these names.
+  std::transform(base.begin(), base.end(), base.begin(),
+                 [](unsigned char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; });
+  definition_file_ = FSO().BuildPath(HostFolder(), base + "_TEST_DAT.XML");
+  is_xml_definition_ = true;
+  if (FSO().FileExists(definition_file_)) return;
+  definition_file_ = FSO().BuildPath(HostFolder(), base + "_TEST_DAT.TXT");
+  is_xml_definition_ = false;
+}
+
+std::string TesterCore::WorkFolder() {
+  std::string folder = standard_folder_ + "_make";
+  if (!FSO().FolderExists(folder)) FSO().CreateFolder(folder);
+  return folder;
+}
+
+bool TesterCore::StatWindowEnabled() {
+  return TextToBool(GetSetting(SettingsAppName(), "Advanced", "EnalbeStatWindow", BoolText(false)));
+}
+
+void TesterCore::SetStatWindowEnabled(bool value) {
+  SaveSetting(SettingsAppName(), "Advanced", "EnalbeStatWindow", BoolText(value));
+}
+
+int TesterCore::ShowMessage(const std::string& prompt, int style, std::optional<std::string> title,
+                            const std::string& helpFile, int helpContext) {
+  std::string caption = title ? *title : "Veltrana";
+  if (show_ui_) return CurrentUserInterface().MsgBox(prompt, style, caption, helpFile, helpContext);
+  LogEventType type = (style & 16)   ? LogEventType::Error
+                      : (style & 32) ? LogEventType::Warning
+                                     : LogEventType::Information;
+  WriteLog(type, prompt);
+  return 0;
+}
+
+void TesterCore::Subscribe(TesterEvents& handler) { subscribers_.push_back(&handler); }
+
+void TesterCore::Unsubscribe(TesterEvents& handler) {
+  auto it = std::find(subscribers_.begin(), subscribers_.end(), &handler);
+  if (it != subscribers_.end()) subscribers_.erase(it);
+}
+
+template <typename Fn>
+void TesterCore::Raise(Fn&& fn) {
+  // Handlers may subscribe or unsubscribe while the event runs: walk a copy, and
+  // skip a handler that has left in the meantime.
+  std::vector<TesterEvents*> snapshot = subscribers_;
+  for (TesterEvents* handler : snapshot) {
+    if (std::find(subscribers_.begin(), subscribers_.end(), handler) == subscribers_.end()) continue;
+    fn(*handler);
+  }
+}
+
+void TesterCore::RaiseCheckCancel() {
+  bool cancel = false;
+  Raise([&](TesterEvents& h) { h.CheckCancel(cancel); });
+  if (cancel) throw Error(CancelError, "", "");
+}
+
+void TesterCore::RaiseBeforeAllTest(corvala4::TestCases& oc) {
+  Raise([&](TesterEvents& h) { h.BeforeAllTest(oc); });
+}
+void TesterCore::RaiseBeforeOneTest(TestCase& tc) {
+  Raise([&](TesterEvents& h) { h.BeforeOneTest(tc); });
+}
+void TesterCore::RaiseDoTest(TestCase& tc) {
+  Raise([&](TesterEvents& h) { h.DoTest(tc); });
+}
+void TesterCore::RaiseAfterOneTest(TestCase& tc) {
+  Raise([&](TesterEvents& h) { h.AfterOneTest(tc); });
+}
+void TesterCore::RaiseAfterAllTest(corvala4::TestCases& oc) {
+  Raise([&](TesterEvents& h) { h.AfterAllTest(oc); });
+}
+
+}  // namespace corvala4

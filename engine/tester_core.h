@@ -1,0 +1,97 @@
+// The module's side of a Tester: its state, its events and the services the rest
+// of the module reaches through the tester of the open context.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "corvala4/tester.h"
+
+namespace corvala4 {
+
+class TestCasesImpl;
+class TestCaseImpl;
+
+class TesterCore {
+ public:
+  explicit TesterCore(Tester& facade);
+  ~TesterCore();
+
+  Tester& Facade() { return facade_; }
+
+  std::string HostEXE() const { return host_exe_; }
+  void SetHostEXE(std::string value) { host_exe_ = std::move(value); }
+
+  /// Every case of the definition file; created empty on first use.
+  std::shared_ptr<TestCasesImpl> TestCases();
+  std::shared_ptr<TestCasesImpl> SelectedCases() const { return selected_cases_; }
+  void SetSelectedCases(std::shared_ptr<TestCasesImpl> cases) { selected_cases_ = std::move(cases); }
+  std::shared_ptr<TestCaseImpl> ActiveCase() const { return active_case_; }
+  void SetActiveCase(std::shared_ptr<TestCaseImpl> tc) { active_case_ = std::move(tc); }
+
+  /// Opens the context of an entry operation: this tester becomes CurrentTester,
+  /// the shared objects are made afresh, the definition file is located.
+  void OpenContext();
+  /// Closes it in reverse order; the cases are emptied and detached.
+  void CloseContext();
+
+  // Entry operations: each guards against re-entry, opens a context, and reports
+  // whatever fails through ShowMessage; nothing leaves them.
+  void PromptTest();
+  void Launch();
+  void LaunchNoUI();
+  void IUnitTest_Launch();
+
+  // Services.
+  std::string HostFolder();
+  void LocateDefinitionFile();
+  std::string StandardFolder() const { return standard_folder_; }
+  void SetStandardFolder(std::string value) { standard_folder_ = std::move(value); }
+  /// StandardFolder + "_make", created when missing.
+  std::string WorkFolder();
+  std::string DefinitionFile() const { return definition_file_; }
+  bool IsXmlDefinition() const { return is_xml_definition_; }
+  bool ShowUI() const { return show_ui_; }
+  void SetShowUI(bool value) { show_ui_ = value; }
+  bool AutoMode() const { return auto_mode_; }
+  void SetAutoMode(bool value) { auto_mode_ = value; }
+  /// Per-user switch for the status window during runs.
+  bool StatWindowEnabled();
+  void SetStatWindowEnabled(bool value);
+  /// A message box, or with ShowUI false a log entry and 0. Title defaults to "Veltrana".
+  int ShowMessage(const std::string& prompt, int style, std::optional<std::string> title = std::nullopt,
+                  const std::string& helpFile = {}, int helpContext = 0);
+  /// Asks the subscribers; raises CancelError when one of them set Cancel.
+  void RaiseCheckCancel();
+
+  // Events, to every subscriber in the order of subscription.
+  void Subscribe(TesterEvents& handler);
+  void Unsubscribe(TesterEvents& handler);
+  void RaiseBeforeAllTest(corvala4::TestCases& oc);
+  void RaiseBeforeOneTest(TestCase& tc);
+  void RaiseDoTest(TestCase& tc);
+  void RaiseAfterOneTest(TestCase& tc);
+  void RaiseAfterAllTest(corvala4::TestCases& oc);
+
+ private:
+  template <typename Fn>
+  void Raise(Fn&& fn);
+  template <typename Fn>
+  void RunEntry(bool showUI, Fn&& body);
+
+  Tester& facade_;
+  std::string host_exe_;
+  std::shared_ptr<TestCasesImpl> test_cases_;
+  std::shared_ptr<TestCasesImpl> selected_cases_;
+  std::shared_ptr<TestCaseImpl> active_case_;
+  std::string standard_folder_;
+  bool show_ui_ = false;
+  std::string definition_file_;
+  bool is_xml_definition_ = false;
+  bool auto_mode_ = false;
+  std::vector<TesterEvents*> subscribers_;
+};
+
+}  // namespace corvala4

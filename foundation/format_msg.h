@@ -1,0 +1,23 @@
+// Templates with numbered placeholders %0, %1, ... filled from the last value to the first.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "foundation/value.h"
+
+namespace corvala4 {
+
+/// Spreads nested arrays into one flat list, in order.
+std::vector<Value> FlattenArgs(const Value& value);
+
+/// Fills the template from values (arrays are flattened first).
+std::string FormatMsgList(std::string_view templ, const std::vector<Value>& values);
+
+template <typename... Args>
+std::string FormatMsg(std::string_view templ, const Args&... args) {
+  return FormatMsgList(templ, std::vector<Value>{Value(args)...});
+}
+
+}  // namespace corvala4

@@ -1,0 +1,19 @@
+// The "ANSI code page": the process locale's codeset (C/POSIX/ASCII means UTF-8),
+// overridden by CORVALA4_CODEPAGE. Inside the module every text is UTF-8.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace corvala4 {
+
+/// The codeset name as iconv knows it, for example "UTF-8" or "GBK".
+std::string CodePageName();
+/// UTF-8 to the code page; characters it cannot hold become "?".
+std::string ToCodePage(std::string_view utf8);
+/// The code page to UTF-8; bytes that do not decode become U+FFFD, never a failure.
+std::string FromCodePage(std::string_view bytes);
+/// Between any two codesets, with the same replacement rules.
+std::string ConvertText(std::string_view bytes, const std::string& from, const std::string& to);
+
+}  // namespace corvala4

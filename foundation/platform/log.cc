@@ -1,0 +1,109 @@
+#include "foundation/platform/log.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
+#include <sys/syscall.h>
+
+#include <cstdio>
+#include <ctime>
+#include <mutex>
+
+namespace corvala4 {
+
+namespace {
+
+std::mutex& LogMutex() {
+  static std::mutex m;
+  return m;
+}
+
+std::string& OverridePath() {
+  static std::string path;
+  return path;
+}
+
+const char* TypeWord(LogEventType type) {
+  switch (type) {
+    case LogEventType::Error: return "Error";
+    case LogEventType::Warning: return "Warning";
+    default: return "Information";
+  }
+}
+
+/// One entry is one line: line breaks inside the text become " | ".
+std::string OneLine(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\r' || c == '\n') {
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      if (i + 1 < text.size()) out += " | ";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string ModuleFilePath() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&ModuleFilePath), &info) == 0 || !info.dli_fname) return {};
+  std::string path = info.dli_fname;
+  if (path.find('/') == std::string::npos) {
+    // The main program itself: dladdr names it as it was started.
+    char buf[4096];
+    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n > 0) path.assign(buf, static_cast<size_t>(n));
+  }
+  return path;
+}
+
+std::string LogFilePath() {
+  {
+    std::lock_guard<std::mutex> lock(LogMutex());
+    if (!OverridePath().empty()) return OverridePath();
+  }
+  std::string module = ModuleFilePath();
+  if (module.empty()) return "corvala4.log";
+  size_t slash = module.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : module.substr(0, slash);
+  std::string name = slash == std::string::npos ? module : module.substr(slash + 1);
+  size_t dot = name.find('.');  // libcorvala4.so.4.1.0 -> libcorvala4
+  if (dot != std::string::npos && dot > 0) name.resize(dot);
+  return folder + "/" + name + ".log";
+}
+
+void SetLogFilePath(const std::string& path) {
+  std::lock_guard<std::mutex> lock(LogMutex());
+  OverridePath() = path;
+}
+
+void WriteLog(LogEventType type, const std::string& text) {
+  std::string path = LogFilePath();
+  std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&now, &tm);
+  char stamp[64];
+  std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &tm);
+  std::string line = std::string(stamp) + " [" + std::to_string(static_cast<long>(syscall(SYS_gettid))) + "] " +
+                     TypeWord(type) + ": " + OneLine(text) + "\n";
+  std::lock_guard<std::mutex> lock(LogMutex());
+  // One write with O_APPEND keeps entries whole even with other writers.
+  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  bool ok = fd >= 0 && write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+  if (fd >= 0) close(fd);
+  if (!ok) {
+    static bool warned = false;
+    if (!warned) {
+      warned = true;
+      std::fprintf(stderr, "corvala4: cannot write the log '%s'; entries go to standard error\n", path.c_str());
+    }
+    std::fputs(line.c_str(), stderr);
+  }
+}
+
+}  // namespace corvala4

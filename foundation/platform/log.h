@@ -1,0 +1,19 @@
+// The module's append-only log: one line an entry with time, thread id, event type and text.
+#pragma once
+
+#include <string>
+
+namespace corvala4 {
+
+enum class LogEventType : int { Error = 1, Warning = 2, Information = 4 };
+
+/// Beside the module's own file: its folder, its name without extension, ".log".
+std::string LogFilePath();
+/// Redirects the log (tests); an empty path restores the default.
+void SetLogFilePath(const std::string& path);
+/// Appends one entry; a log that cannot be written never stops the module.
+void WriteLog(LogEventType type, const std::string& text);
+/// The file of the loaded module (found with dladdr).
+std::string ModuleFilePath();
+
+}  // namespace corvala4

@@ -1,0 +1,23 @@
+// Starting another program without waiting: an argument array, never a shell.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace corvala4 {
+
+class ProcessLauncher {
+ public:
+  virtual ~ProcessLauncher();
+  /// Starts argv[0] with the arguments exactly as given; commandText is the designed
+  /// command line, kept for the log and for tests. Failure to start raises an Error.
+  virtual void Start(const std::vector<std::string>& argv, const std::string& commandText) = 0;
+};
+
+/// The launcher in use: posix_spawnp, the child reaped so that no zombie stays.
+ProcessLauncher& CurrentProcessLauncher();
+/// Installs a launcher (tests capture command lines with it); none restores the default.
+void SetProcessLauncher(std::shared_ptr<ProcessLauncher> launcher);
+
+}  // namespace corvala4

@@ -1,0 +1,13 @@
+#include "corvala4/dispatch_ids.h"
+#include "corvala4/tester.h"
+#include "foundation/errors.h"
+
+namespace corvala4 {
+
+std::shared_ptr<Tester> CreateTester(const std::string& progId) {
+  if (progId != dispid::kTesterProgId)
+    Raise(err::CannotCreateObject, "ActiveX 部件不能创建对象: " + progId);
+  return std::make_shared<Tester>();
+}
+
+}  // namespace corvala4

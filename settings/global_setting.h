@@ -1,0 +1,29 @@
+// The per-user settings and the external compare program.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace corvala4 {
+
+class GlobalSetting {
+ public:
+  /// What a double-click in the case list does: 0 test, 1 compare outputs, 2 compare folders.
+  int32_t DoubleClickAction();
+  void SetDoubleClickAction(int32_t value);
+  bool ExternalToolEnabled();
+  void SetExternalToolEnabled(bool value);
+  /// The stored path, or DefaultToolPath when none is stored.
+  std::string ExternalToolPath();
+  void SetExternalToolPath(const std::string& value);
+  /// The maker's installation folder from the registry, else the host's folder, joined with "plavex.exe".
+  std::string DefaultToolPath();
+  /// Starts the external compare program on a produced and a standard path, without waiting.
+  void RunCompareTool(const std::string& first, const std::string& second);
+
+  /// The command text the design builds, for the log and for tests.
+  static std::string CompareCommandText(const std::string& program, const std::string& first,
+                                        const std::string& second);
+};
+
+}  // namespace corvala4

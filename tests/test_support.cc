@@ -1,0 +1,86 @@
+#include "tests/test_support.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "foundation/platform/log.h"
+
+namespace corvala4::testing {
+
+int ScriptedUserInterface::MsgBox(const std::string& prompt, int style, const std::string& title,
+                                  const std::string&, int) {
+  boxes.push_back({prompt, style, title});
+  if (answers.empty()) return 0;
+  int a = answers.front();
+  answers.pop_front();
+  return a;
+}
+
+void ScriptedUserInterface::ShowErrorDialog(const std::string& summary, const std::string& details) {
+  errors.emplace_back(summary, details);
+}
+
+void ScriptedUserInterface::ShowTestWindow(Tester&) { calls.push_back("TestWindow"); }
+void ScriptedUserInterface::ShowStatusWindow(Tester&) { calls.push_back("StatusWindow"); }
+void ScriptedUserInterface::ShowCompareWindow(TestCase&) { calls.push_back("CompareWindow"); }
+void ScriptedUserInterface::ShowUnitRunner(Tester&) { calls.push_back("UnitRunner"); }
+
+ScopedScriptedUI::ScopedScriptedUI() : ui_(std::make_shared<ScriptedUserInterface>()) { SetUserInterface(ui_); }
+ScopedScriptedUI::~ScopedScriptedUI() { SetUserInterface(nullptr); }
+
+TempDir::TempDir() {
+  std::string templ = (std::filesystem::temp_directory_path() / "corvala4-test-XXXXXX").string();
+  char* made = mkdtemp(templ.data());
+  path_ = made ? made : templ;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  // Tests may leave read-only folders behind; give the owner rights back first.
+  for (auto it = std::filesystem::recursive_directory_iterator(
+           path_, std::filesystem::directory_options::skip_permission_denied, ec);
+       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+    if (it->is_directory(ec) && !it->is_symlink(ec))
+      std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                   std::filesystem::perm_options::add, ec);
+  }
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+  std::filesystem::remove_all(path_, ec);
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+bool Exists(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+}
+
+IsolatedEnvironment::IsolatedEnvironment() {
+  setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+  setenv("CORVALA4_REGISTRY_DIR", (dir_ / "registry").c_str(), 1);
+  SetLogFilePath(dir_ / "module.log");
+}
+
+IsolatedEnvironment::~IsolatedEnvironment() {
+  SetLogFilePath("");
+  unsetenv("XDG_CONFIG_HOME");
+  unsetenv("CORVALA4_REGISTRY_DIR");
+}
+
+std::string IsolatedEnvironment::LogPath() const { return dir_ / "module.log"; }
+std::string IsolatedEnvironment::ReadLog() const { return ReadFile(LogPath()); }
+
+}  // namespace corvala4::testing

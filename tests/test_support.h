@@ -1,0 +1,85 @@
+// What the tests share: a scripted user interface, temporary folders, file helpers.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "corvala4/user_interface.h"
+
+namespace corvala4::testing {
+
+/// Records every call and answers message boxes from a script (0 when it runs dry).
+class ScriptedUserInterface : public UserInterface {
+ public:
+  struct Box {
+    std::string prompt;
+    int style;
+    std::string title;
+  };
+  int MsgBox(const std::string& prompt, int style, const std::string& title, const std::string& helpFile,
+             int helpContext) override;
+  void ShowErrorDialog(const std::string& summary, const std::string& details) override;
+  void DoEvents() override { ++do_events; }
+  void ShowTestWindow(Tester& tester) override;
+  void ShowStatusWindow(Tester& tester) override;
+  void StatusLine(const std::string& line) override { status_lines.push_back(line); }
+  void CloseStatusWindow() override { ++status_closed; }
+  void ShowCompareWindow(TestCase& tc) override;
+  void ShowUnitRunner(Tester& tester) override;
+
+  std::deque<int> answers;
+  std::vector<Box> boxes;
+  std::vector<std::pair<std::string, std::string>> errors;  // summary, details
+  std::vector<std::string> calls;                           // windows, in order
+  std::vector<std::string> status_lines;
+  int do_events = 0;
+  int status_closed = 0;
+};
+
+/// Installs a fresh scripted interface for the lifetime of the object.
+class ScopedScriptedUI {
+ public:
+  ScopedScriptedUI();
+  ~ScopedScriptedUI();
+  ScriptedUserInterface& operator*() { return *ui_; }
+  ScriptedUserInterface* operator->() { return ui_.get(); }
+
+ private:
+  std::shared_ptr<ScriptedUserInterface> ui_;
+};
+
+/// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  const std::string& path() const { return path_; }
+  /// path() + "/" + name.
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+/// Writes bytes to a file, creating its folders.
+void WriteFile(const std::string& path, const std::string& bytes);
+/// The whole content of a file, or "" when it cannot be read.
+std::string ReadFile(const std::string& path);
+bool Exists(const std::string& path);
+
+/// Sends the log, the settings store and the registry files into a temporary folder
+/// for the lifetime of the object, so that tests never touch the user's own.
+class IsolatedEnvironment {
+ public:
+  IsolatedEnvironment();
+  ~IsolatedEnvironment();
+  std::string LogPath() const;
+  std::string ReadLog() const;
+  const TempDir& dir() const { return dir_; }
+
+ private:
+  TempDir dir_;
+};
+
+}  // namespace corvala4::testing
