@@ -60,14 +60,15 @@ TEST(CodePageTest, TheVariableWinsOverTheLocale) {
 
 TEST(CodePageTest, GbkConvertsBothWaysAndNeverFails) {
   ScopedCodePage page("GBK");
-  EXPECT_EQ("\xD6\xD0\xCE\xC4" "abc\r\n", ToCodePage("中文abc\r\n"));
-  EXPECT_EQ("中文abc\r\n", FromCodePage("\xD6\xD0\xCE\xC4" "abc\r\n"));
+  const std::string zhongwen = "\xD6\xD0\xCE\xC4";  // 中文 in GBK
+  EXPECT_EQ(zhongwen + "abc\r\n", ToCodePage("中文abc\r\n"));
+  EXPECT_EQ("中文abc\r\n", FromCodePage(zhongwen + "abc\r\n"));
   // A character GBK lacks becomes "?"; the text around it stays.
-  EXPECT_EQ("a?b\xD6\xD0", ToCodePage("a\xF0\x9F\x98\x80" "b中"));
+  EXPECT_EQ("a?b\xD6\xD0", ToCodePage(std::string("a\xF0\x9F\x98\x80") + "b中"));
   // Input that is not UTF-8 at all is not lost either.
-  EXPECT_EQ("a?b", ToCodePage("a\xFF" "b"));
+  EXPECT_EQ("a?b", ToCodePage(std::string("a\xFF") + "b"));
   // Bytes that do not decode become U+FFFD, a cut-off character at the end too.
-  EXPECT_EQ(std::string("a") + kReplacement + "b", FromCodePage("a\xFF" "b"));
+  EXPECT_EQ(std::string("a") + kReplacement + "b", FromCodePage(std::string("a\xFF") + "b"));
   EXPECT_EQ(std::string("中") + kReplacement, FromCodePage("\xD6\xD0\xCE"));
   EXPECT_EQ("", ToCodePage(""));
   EXPECT_EQ("", FromCodePage(""));

@@ -245,7 +245,8 @@ TEST_F(FileSystemTest, CopyFileKeepsModeAndTimeAndReplacesOnlyWhenAsked) {
   EXPECT_EQ(1000000000, fs->GetFile(dir / "dst.bin").DateLastModified);
 
   WriteFile(dir / "small.txt", "new");
-  EXPECT_EQ(err::FileAlreadyExists, ErrorOf([&] { fs->CopyFile(dir / "small.txt", dir / "dst.bin", false); }));
+  EXPECT_EQ(err::FileAlreadyExists,
+            ErrorOf([&] { fs->CopyFile(dir / "small.txt", dir / "dst.bin", false); }));
   EXPECT_EQ(big, ReadFile(dir / "dst.bin"));
   chmod((dir / "dst.bin").c_str(), 0444);  // a read-only target is replaced too
   fs->CopyFile(dir / "small.txt", dir / "dst.bin", true);
@@ -255,7 +256,8 @@ TEST_F(FileSystemTest, CopyFileKeepsModeAndTimeAndReplacesOnlyWhenAsked) {
   fs->CopyFile(dir / "small.txt", dir / "into/", false);
   EXPECT_EQ("new", ReadFile(dir / "into/small.txt"));
   EXPECT_EQ(err::FileAlreadyExists, ErrorOf([&] { fs->CopyFile(dir / "small.txt", dir / "into", true); }));
-  EXPECT_EQ(err::PermissionDenied, ErrorOf([&] { fs->CopyFile(dir / "small.txt", dir / "small.txt", true); }));
+  EXPECT_EQ(err::PermissionDenied,
+            ErrorOf([&] { fs->CopyFile(dir / "small.txt", dir / "small.txt", true); }));
   EXPECT_EQ("new", ReadFile(dir / "small.txt"));
 
   EXPECT_EQ(err::FileNotFound, ErrorOf([&] { fs->CopyFile(dir / "none", dir / "x", true); }));
@@ -427,7 +429,8 @@ TEST_F(FileSystemTest, PermissionDeniedIsError70) {
   };
   std::string locked = dir / "locked";
   EXPECT_EQ(err::PermissionDenied, in_child([&](FileSystemService& s) { s.CreateFolder(locked + "/new"); }));
-  EXPECT_EQ(err::PermissionDenied, in_child([&](FileSystemService& s) { s.DeleteFile(locked + "/f.txt", true); }));
+  EXPECT_EQ(err::PermissionDenied,
+            in_child([&](FileSystemService& s) { s.DeleteFile(locked + "/f.txt", true); }));
   EXPECT_EQ(err::PermissionDenied, in_child([&](FileSystemService& s) { s.DeleteFolder(locked, true); }));
   EXPECT_EQ(err::PermissionDenied,
             in_child([&](FileSystemService& s) { s.OpenTextFile(locked + "/f.txt", ForWriting, false, 0); }));

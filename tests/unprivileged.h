@@ -15,8 +15,8 @@
 namespace corvala4::testing {
 
 struct ChildOutcome {
-  bool ran = false;       // the child started and reported back
-  int32_t number = 0;     // the error number raised, 0 when none
+  bool ran = false;    // the child started and reported back
+  int32_t number = 0;  // the error number raised, 0 when none
   std::string source;
   std::string description;
 };

@@ -247,7 +247,8 @@ void CheckNothingReadOnly(int parentfd, const char* name, const std::string& sho
   if (fd < 0) FailErrno(errno, shown, Subject::Folder);
   Dir dir = ReadFolder(Fd(fd), shown);
   while (dirent* entry = readdir(dir.get())) {
-    if (!IsDotOrDotDot(entry->d_name)) CheckNothingReadOnly(dirfd(dir.get()), entry->d_name, Join(shown, entry->d_name));
+    if (!IsDotOrDotDot(entry->d_name))
+      CheckNothingReadOnly(dirfd(dir.get()), entry->d_name, Join(shown, entry->d_name));
   }
 }
 
@@ -472,12 +473,14 @@ void CopyTree(CopyContext& ctx, Fd srcfd, int dstfd, bool overwrite, const std::
         if (!created && errno != EEXIST) FailErrno(errno, dst_path, Subject::Folder);
         Fd target(openat(dstfd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (target.get() < 0) {
-          if (errno == ENOTDIR || errno == ELOOP) Fail(err::FileAlreadyExists, dst_path, "a file of that name exists");
+          if (errno == ENOTDIR || errno == ELOOP)
+            Fail(err::FileAlreadyExists, dst_path, "a file of that name exists");
           FailErrno(errno, dst_path, Subject::Folder);
         }
         CopyTree(ctx, std::move(sub), target.get(), overwrite, src_path, dst_path);
         // A read-only source folder becomes read-only only once it is filled.
-        if (created && fchmod(target.get(), st.st_mode & 07777) != 0) FailErrno(errno, dst_path, Subject::Folder);
+        if (created && fchmod(target.get(), st.st_mode & 07777) != 0)
+          FailErrno(errno, dst_path, Subject::Folder);
         break;
       }
       default: break;  // sockets, pipes and devices are not test data
@@ -621,7 +624,7 @@ class PosixTextStream : public TextStream {
   int mode_;
   int format_;
   std::string path_;
-  std::string peek_;           // read ahead, not yet handed out
+  std::string peek_;  // read ahead, not yet handed out
   bool eof_ = false;
   bool started_ = false;
   std::string pending_text_;   // UTF-8, not yet converted
@@ -658,7 +661,9 @@ class PosixFileSystem : public FileSystemService {
 
   std::string GetDriveName(const std::string&) override { return ""; }
 
-  std::string BuildPath(const std::string& path, const std::string& name) override { return Join(path, name); }
+  std::string BuildPath(const std::string& path, const std::string& name) override {
+    return Join(path, name);
+  }
 
   std::string GetAbsolutePathName(const std::string& path) override { return AbsolutePath(path); }
 
@@ -741,7 +746,8 @@ class PosixFileSystem : public FileSystemService {
       while (dirent* entry = readdir(dir.get())) {
         if (IsDotOrDotDot(entry->d_name) || !MatchesWildcard(name, entry->d_name)) continue;
         unsigned char type = EntryType(parent.get(), entry);
-        if (IsFolderLike(parent.get(), entry->d_name, type)) matches.push_back({entry->d_name, type == DT_LNK});
+        if (IsFolderLike(parent.get(), entry->d_name, type))
+          matches.push_back({entry->d_name, type == DT_LNK});
       }
       if (matches.empty()) Fail(err::PathNotFound, fullpath, "no folder matches");
     } else {
@@ -813,7 +819,8 @@ class PosixFileSystem : public FileSystemService {
     ctx.skip_dev = dst_st.st_dev;
     ctx.skip_ino = dst_st.st_ino;
     CopyTree(ctx, std::move(src), dst.get(), overwrite, source, destination);
-    if (created && fchmod(dst.get(), src_st.st_mode & 07777) != 0) FailErrno(errno, destination, Subject::Folder);
+    if (created && fchmod(dst.get(), src_st.st_mode & 07777) != 0)
+      FailErrno(errno, destination, Subject::Folder);
   }
 
   std::unique_ptr<TextStream> OpenTextFile(const std::string& fullpath, int ioMode, bool create,
@@ -823,7 +830,8 @@ class PosixFileSystem : public FileSystemService {
       case ForReading: flags |= O_RDONLY; break;
       case ForWriting: flags |= O_WRONLY | O_TRUNC; break;
       case ForAppending: flags |= O_WRONLY | O_APPEND; break;
-      default: Fail(err::InvalidProcedureCall, fullpath, "IOMode " + std::to_string(ioMode) + " is not 1, 2 or 8");
+      default:
+        Fail(err::InvalidProcedureCall, fullpath, "IOMode " + std::to_string(ioMode) + " is not 1, 2 or 8");
     }
     if (format != TristateFalse && format != TristateTrue && format != TristateUseDefault)
       Fail(err::InvalidProcedureCall, fullpath, "Format " + std::to_string(format) + " is not 0, -1 or -2");
