@@ -3,6 +3,7 @@
 #include "engine/tester_core.h"
 #include "foundation/startup.h"
 #include "model/test_cases.h"
+#include "results/reporter.h"
 
 namespace corvala4 {
 
@@ -27,5 +28,7 @@ void Tester::IUnitTest_Launch() { core_->IUnitTest_Launch(); }
 IUnitTest& Tester::UnitTest() { return unit_test_; }
 void Tester::Subscribe(TesterEvents& handler) { core_->Subscribe(handler); }
 void Tester::Unsubscribe(TesterEvents& handler) { core_->Unsubscribe(handler); }
+void Tester::SubscribeProgress(ProgressEvents& handler) { core_->GetReporter().Subscribe(handler); }
+void Tester::UnsubscribeProgress(ProgressEvents& handler) { core_->GetReporter().Unsubscribe(handler); }
 
 }  // namespace corvala4

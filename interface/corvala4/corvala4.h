@@ -3,6 +3,7 @@
 
 #include "corvala4/dispatch_ids.h"
 #include "corvala4/error.h"
+#include "corvala4/progress_events.h"
 #include "corvala4/test_case.h"
 #include "corvala4/test_cases.h"
 #include "corvala4/tester.h"

@@ -25,6 +25,12 @@ class CORVALA4_API TestCase {
   virtual std::string TestCaseFolder() const = 0;
   /// Deletes the working folder with everything in it.
   virtual void RemoveTestFolder() = 0;
+
+  // Extensions, beside the designed members, for hosts that sum up a run themselves:
+  /// Whether the case must pass for the build to count as tested.
+  virtual bool Mandatory() const = 0;
+  /// Whether the case's pass marker is there; needs an open context (error 91).
+  virtual bool Passed() = 0;
 };
 
 }  // namespace corvala4

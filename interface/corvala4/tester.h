@@ -5,6 +5,7 @@
 #include <string>
 
 #include "corvala4/export.h"
+#include "corvala4/progress_events.h"
 #include "corvala4/test_case.h"
 #include "corvala4/test_cases.h"
 #include "corvala4/tester_events.h"
@@ -51,6 +52,11 @@ class CORVALA4_API Tester {
   /// Handlers are called in the order they subscribed; a handler must outlive its subscription.
   void Subscribe(TesterEvents& handler);
   void Unsubscribe(TesterEvents& handler);
+
+  // Extension, beside the designed members: the progress lines of every run, as the
+  // status window shows them, for hosts that print them (a quiet run on a console).
+  void SubscribeProgress(ProgressEvents& handler);
+  void UnsubscribeProgress(ProgressEvents& handler);
 
   /// The module's side of this object (not for hosts).
   TesterCore& Core() const { return *core_; }

@@ -1,0 +1,92 @@
+#include "results/reporter.h"
+
+#include <algorithm>
+
+#include "corvala4/test_cases.h"
+#include "engine/tester_core.h"
+#include "foundation/errors.h"
+#include "foundation/format_msg.h"
+
+namespace corvala4 {
+
+ProgressEvents::~ProgressEvents() = default;
+void ProgressEvents::AddMsg(const std::string&) {}
+void ProgressEvents::Clear() {}
+
+void Reporter::Attach(TesterCore& tester) {
+  if (mobjTester_ == &tester) return;
+  Detach();
+  tester.Subscribe(*this);
+  mobjTester_ = &tester;
+}
+
+void Reporter::Detach() {
+  if (!mobjTester_) return;
+  mobjTester_->Unsubscribe(*this);
+  mobjTester_ = nullptr;
+}
+
+void Reporter::Subscribe(ProgressEvents& handler) { subscribers_.push_back(&handler); }
+
+void Reporter::Unsubscribe(ProgressEvents& handler) {
+  auto it = std::find(subscribers_.begin(), subscribers_.end(), &handler);
+  if (it != subscribers_.end()) subscribers_.erase(it);
+}
+
+std::string Reporter::ElapsedText(std::time_t from, std::time_t to) {
+  // Held wider than 16 bits, so a run of more than nine hours still reads right
+  // (40000 seconds give 666分40秒); a clock set back reads as no time at all.
+  long long seconds = static_cast<long long>(to) - static_cast<long long>(from);
+  if (seconds < 0) seconds = 0;
+  return FormatMsg("%0分%1秒", seconds / 60, seconds % 60);
+}
+
+void Reporter::BeforeAllTest(TestCases& oc) {
+  int32_t count = oc.Count();
+  if (count > INT16_MAX) Raise(err::Overflow);
+  total_ = static_cast<int16_t>(count);
+  index_ = 0;
+  run_start_ = Now();
+  RaiseClear();
+  RaiseAddMsg(FormatMsg("[%0/%1]开始测试 ... .", index_, total_));
+}
+
+void Reporter::BeforeOneTest(TestCase& tc) {
+  RaiseAddMsg("---");
+  if (index_ == INT16_MAX) Raise(err::Overflow);
+  ++index_;
+  RaiseAddMsg(FormatMsg("[%0/%1]开始测试算例'%2' ...", index_, total_, tc.Caption()));
+  case_start_ = Now();
+}
+
+void Reporter::AfterOneTest(TestCase& tc) {
+  std::string word;
+  if (!tc.Success())
+    word = "失败";
+  else
+    word = tc.Passed() ? "通过" : "未通过";
+  RaiseAddMsg(FormatMsg("[%0/%1]测试<%2>,耗时%3.", index_, total_, word, ElapsedText(case_start_, Now())));
+}
+
+void Reporter::AfterAllTest(TestCases&) {
+  RaiseAddMsg("---");
+  RaiseAddMsg(FormatMsg("[%0/%1]测试结束,总共耗时%2.", index_, total_, ElapsedText(run_start_, Now())));
+}
+
+void Reporter::RaiseAddMsg(const std::string& msg) {
+  std::vector<ProgressEvents*> snapshot = subscribers_;
+  for (ProgressEvents* handler : snapshot) {
+    if (std::find(subscribers_.begin(), subscribers_.end(), handler) == subscribers_.end()) continue;
+    handler->AddMsg(msg);
+  }
+}
+
+void Reporter::RaiseClear() {
+  std::vector<ProgressEvents*> snapshot = subscribers_;
+  for (ProgressEvents* handler : snapshot) {
+    if (std::find(subscribers_.begin(), subscribers_.end(), handler) == subscribers_.end()) continue;
+    handler->Clear();
+  }
+}
+
+}  // namespace corvala4

@@ -1,0 +1,52 @@
+// Turns a tester's run events into numbered progress lines with elapsed times,
+// published to whatever displays them (the status window, a host's console).
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "corvala4/progress_events.h"
+#include "corvala4/tester_events.h"
+
+namespace corvala4 {
+
+class TesterCore;
+
+class Reporter : public TesterEvents {
+ public:
+  /// Starts listening to the tester's events (once, however often it is called).
+  void Attach(TesterCore& tester);
+  void Detach();
+  bool Attached() const { return mobjTester_ != nullptr; }
+
+  void Subscribe(ProgressEvents& handler);
+  void Unsubscribe(ProgressEvents& handler);
+
+  /// "%0分%1秒" of the whole seconds between two times; no hour part.
+  static std::string ElapsedText(std::time_t from, std::time_t to);
+
+  // Handlers of the tester's events; CheckCancel and DoTest are not handled.
+  void BeforeAllTest(TestCases& oc) override;
+  void BeforeOneTest(TestCase& tc) override;
+  void AfterOneTest(TestCase& tc) override;
+  void AfterAllTest(TestCases& oc) override;
+
+  /// The clock of the elapsed times; tests put their own in its place.
+  std::function<std::time_t()> Now = [] { return std::time(nullptr); };
+
+ private:
+  void RaiseAddMsg(const std::string& msg);
+  void RaiseClear();
+
+  TesterCore* mobjTester_ = nullptr;
+  int16_t total_ = 0;
+  int16_t index_ = 0;
+  std::time_t run_start_ = 0;
+  std::time_t case_start_ = 0;
+  std::vector<ProgressEvents*> subscribers_;
+};
+
+}  // namespace corvala4
