@@ -1,0 +1,180 @@
+#include "engine/xml_loader.h"
+
+#include <fcntl.h>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxml/xpath.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "engine/definition_paths.h"
+#include "engine/tester_core.h"
+#include "foundation/errors.h"
+#include "foundation/format_msg.h"
+#include "model/test_case.h"
+#include "model/test_cases.h"
+#include "results/output_file.h"
+#include "results/output_files.h"
+
+namespace corvala4 {
+
+namespace {
+
+struct DocFree {
+  void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
+};
+struct ParserFree {
+  void operator()(xmlParserCtxt* ctxt) const { xmlFreeParserCtxt(ctxt); }
+};
+struct XPathContextFree {
+  void operator()(xmlXPathContext* ctx) const { xmlXPathFreeContext(ctx); }
+};
+struct XPathObjectFree {
+  void operator()(xmlXPathObject* obj) const { xmlXPathFreeObject(obj); }
+};
+using XPathObject = std::unique_ptr<xmlXPathObject, XPathObjectFree>;
+
+/// The runtime's own description of an error number.
+std::string RuntimeDescription(int32_t number) {
+  try {
+    Raise(number);
+  } catch (const Error& e) {
+    return e.Description();
+  }
+}
+
+/// What the parser said about a document it could not read, or empty.
+struct ParseOutcome {
+  std::unique_ptr<xmlDoc, DocFree> doc;
+  std::string problem;
+};
+
+int ReadFd(void* context, char* buffer, int len) {
+  int fd = *static_cast<int*>(context);
+  ssize_t n;
+  do {
+    n = read(fd, buffer, static_cast<size_t>(len));
+  } while (n < 0 && errno == EINTR);
+  return n < 0 ? -1 : static_cast<int>(n);
+}
+
+ParseOutcome Parse(const std::string& path) {
+  ParseOutcome out;
+  // Read through our own descriptor: libxml2 would take the name for a URI and
+  // unescape "%" in it. No network, no external entities; errors stay quiet.
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    out.problem = std::strerror(errno);
+    return out;
+  }
+  std::unique_ptr<xmlParserCtxt, ParserFree> ctxt(xmlNewParserCtxt());
+  if (ctxt) {
+    out.doc.reset(xmlCtxtReadIO(ctxt.get(), ReadFd, nullptr, &fd, nullptr, nullptr,
+                                XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+    if (!out.doc) {
+      const xmlError* e = xmlCtxtGetLastError(ctxt.get());
+      if (e && e->message) {
+        std::string message = e->message;
+        while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
+        out.problem = FormatMsg("%0 (第%1行)", message, e->line);
+      }
+    }
+  }
+  close(fd);
+  return out;
+}
+
+XPathObject Select(xmlXPathContext* xp, xmlNode* node, const char* path) {
+  xp->node = node;
+  return XPathObject(xmlXPathEvalExpression(reinterpret_cast<const xmlChar*>(path), xp));
+}
+
+int NodeCount(const XPathObject& result) {
+  if (!result || result->type != XPATH_NODESET || !result->nodesetval) return 0;
+  return result->nodesetval->nodeNr;
+}
+
+std::string Text(xmlNode* node) {
+  xmlChar* content = xmlNodeGetContent(node);
+  std::string text = content ? reinterpret_cast<const char*>(content) : "";
+  xmlFree(content);
+  return text;
+}
+
+class Reader {
+ public:
+  Reader(std::string file) : file_(std::move(file)) {}
+
+  /// The attribute's value; an absent one is a null, which no text or truth value can take.
+  std::string Attribute(xmlNode* element, const char* name) const {
+    xmlChar* value = xmlGetProp(element, reinterpret_cast<const xmlChar*>(name));
+    if (!value) {
+      Fail(err::InvalidUseOfNull,
+           FormatMsg("元素:%0 (第%1行)\r\n属性:%2", reinterpret_cast<const char*>(element->name),
+                     static_cast<long>(xmlGetLineNo(element)), name));
+    }
+    std::string text = reinterpret_cast<const char*>(value);
+    xmlFree(value);
+    return text;
+  }
+
+  [[noreturn]] void Fail(int32_t number, const std::string& details) const {
+    throw Error(number, kModuleSource,
+                FormatMsg("读取自测试算例的定义文件'%0'失败!", file_) + ErrDetailSep() +
+                    RuntimeDescription(number) + "\r\n" + details + "\r\n" + "文件名:" + file_);
+  }
+
+ private:
+  std::string file_;
+};
+
+}  // namespace
+
+void LoadXmlDefinition(TesterCore& tester) {
+  std::string file = tester.DefinitionFile();
+  Reader reader(file);
+  // Whether the load succeeded is not asked: an unreadable document simply has no nodes.
+  ParseOutcome parsed = Parse(file);
+  std::unique_ptr<xmlXPathContext, XPathContextFree> xp(parsed.doc ? xmlXPathNewContext(parsed.doc.get())
+                                                                   : nullptr);
+
+  XPathObject dirs;
+  if (xp) dirs = Select(xp.get(), nullptr, "/自测试配置/自测试标准目录");
+  if (NodeCount(dirs) == 0) {
+    std::string details = "节点:/自测试配置/自测试标准目录";
+    if (!parsed.problem.empty()) details += "\r\n解析错误:" + parsed.problem;
+    reader.Fail(err::ObjectNotSet, details);
+  }
+  tester.SetStandardFolder(ResolveStandardFolder(tester, SlashPath(Text(dirs->nodesetval->nodeTab[0]))));
+
+  std::shared_ptr<TestCasesImpl> cases = tester.TestCases();
+  cases->Clear();
+  XPathObject elements = Select(xp.get(), nullptr, "/自测试配置/自测试算例");
+  for (int i = 0; i < NodeCount(elements); ++i) {
+    xmlNode* element = elements->nodesetval->nodeTab[i];
+    auto tc = std::make_shared<TestCaseImpl>();
+    tc->Attach(tester);
+    tc->SetCaption(reader.Attribute(element, "名称"));
+    tc->SetFolder(SlashPath(reader.Attribute(element, "目录")));
+    tc->SetProjectFileName(SlashPath(reader.Attribute(element, "工程文件")));
+    tc->SetMandatory(reader.Attribute(element, "必测") == "y");
+    tc->SetFuncNumText(reader.Attribute(element, "功能代号"));
+
+    XPathObject outputs = Select(xp.get(), element, "输出文件");
+    for (int k = 0; k < NodeCount(outputs); ++k) {
+      xmlNode* output = outputs->nodesetval->nodeTab[k];
+      std::string name = SlashPath(Text(output));
+      bool kept = reader.Attribute(output, "保留") == "y";
+      auto file_entry = std::make_shared<OutputFile>();
+      file_entry->Init(*tc, name, kept);
+      tc->OutputFiles()->Add(file_entry);
+    }
+    cases->Add(tc);
+  }
+}
+
+}  // namespace corvala4
