@@ -1,18 +1,46 @@
+// The entry operations of a Tester: each guards against re-entry, opens a context,
+// does its work and closes the context; whatever fails is reported, never passed on.
 #include "corvala4/user_interface.h"
 #include "engine/tester_core.h"
+#include "engine/txt_loader.h"
+#include "engine/xml_loader.h"
+#include "foundation/detailed_fso.h"
 #include "foundation/errors.h"
+#include "foundation/format_msg.h"
 #include "foundation/globals.h"
+#include "model/test_cases.h"
+#include "results/tester_status.h"
+#include "settings/global_setting.h"
 
 namespace corvala4 {
+
+namespace {
+
+const char* const kNoDefinitionFile =
+    "未找到正确性自测试算例的定义文件'%0',系统现在未经过测试就设置程序正确了.";
+const char* const kNoValidCase =
+    "在自测试算例的定义文件'%0'中,未找到任何合法的算例信息,系统现在未经过测试就设置程序正确了.";
+
+}  // namespace
 
 template <typename Fn>
 void TesterCore::RunEntry(bool showUI, Fn&& body) {
   try {
-    show_ui_ = showUI;
     if (G().TestRunning) {
-      ShowMessage("测试已经在执行了!", kOkOnly | kCritical);
+      // The refusal speaks in this call's own mode, but an operation of this tester
+      // that is in progress keeps the mode it was started with.
+      bool running_mode = show_ui_;
+      show_ui_ = showUI;
+      try {
+        ShowMessage("测试已经在执行了!", kOkOnly | kCritical);
+      } catch (...) {
+        show_ui_ = running_mode;
+        throw;
+      }
+      show_ui_ = running_mode;
       return;
     }
+    show_ui_ = showUI;
     G().TestRunning = true;
     OpenContext();
     body();
@@ -30,17 +58,54 @@ void TesterCore::RunEntry(bool showUI, Fn&& body) {
 }
 
 void TesterCore::PromptTest() {
-  RunEntry(true, [] {});
+  RunEntry(true, [this] {
+    if (VersionRecord().VersionPassed()) return;
+    int answer = ShowMessage("提醒：本EXE版本没有经过全部正确性“必测”测试，是否立即开始测试？",
+                             kOkCancel | kQuestion, "提示");
+    if (answer == kOk) ShowTestWindow();
+  });
 }
 
 void TesterCore::Launch() {
-  RunEntry(true, [this] { CurrentUserInterface().ShowTestWindow(facade_); });
+  RunEntry(true, [this] { ShowTestWindow(); });
 }
 
 void TesterCore::LaunchNoUI() {
-  RunEntry(false, [] {});
+  RunEntry(false, [this] {
+    if (FSO().FileExists(definition_file_)) {
+      LoadDefinition();
+      RunCases(TestCases(), true);
+    } else {
+      VersionRecord().RecordVersionPassed();
+    }
+  });
 }
 
 void TesterCore::IUnitTest_Launch() { CurrentUserInterface().ShowUnitRunner(facade_); }
+
+void TesterCore::LoadDefinition() {
+  if (is_xml_definition_)
+    LoadXmlDefinition(*this);
+  else
+    LoadTxtDefinition(*this);
+}
+
+void TesterCore::ShowTestWindow() {
+  if (!FSO().FileExists(definition_file_)) {
+    ShowMessage(FormatMsg(kNoDefinitionFile, definition_file_), kOkOnly | kCritical);
+    VersionRecord().RecordVersionPassed();
+    return;
+  }
+  // Cases left by an operation that failed after loading are shown as they are.
+  if (TestCases()->Count() == 0) LoadDefinition();
+  if (TestCases()->Count() == 0) {
+    ShowMessage(FormatMsg(kNoValidCase, definition_file_), kOkOnly | kCritical);
+    VersionRecord().RecordVersionPassed();
+    return;
+  }
+  CurrentUserInterface().ShowTestWindow(facade_);
+}
+
+void TesterCore::CompareFoldersWithTool() { Setting().RunCompareTool(WorkFolder(), StandardFolder()); }
 
 }  // namespace corvala4

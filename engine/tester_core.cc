@@ -10,6 +10,8 @@
 #include "foundation/platform/settings_store.h"
 #include "foundation/value.h"
 #include "model/test_cases.h"
+#include "results/reporter.h"
+#include "results/tester_status.h"
 
 namespace corvala4 {
 
@@ -19,6 +21,7 @@ TesterCore::~TesterCore() {
   // A host may drop its tester after an entry operation failed with the context
   // still open: nothing may keep pointing at it.
   if (test_cases_) test_cases_->Clear();
+  if (reporter_) reporter_->Detach();
   if (G().CurrentTester == this) G().CurrentTester = nullptr;
 }
 
@@ -30,13 +33,27 @@ std::shared_ptr<TestCasesImpl> TesterCore::TestCases() {
 void TesterCore::OpenContext() {
   G().CurrentTester = this;
   CreateGlobalObjects();
+  GetReporter().Attach(*this);
+  VersionRecord().Attach(*this);
   LocateDefinitionFile();
 }
 
 void TesterCore::CloseContext() {
+  if (reporter_) reporter_->Detach();
+  if (status_) status_->Detach();
   TestCases()->Clear();
   ReleaseGlobalObjects();
   G().CurrentTester = nullptr;
+}
+
+Reporter& TesterCore::GetReporter() {
+  if (!reporter_) reporter_ = std::make_shared<Reporter>();
+  return *reporter_;
+}
+
+TesterStatus& TesterCore::VersionRecord() {
+  if (!status_) status_ = std::make_shared<TesterStatus>();
+  return *status_;
 }
 
 std::string TesterCore::HostFolder() { return FSO().GetParentFolderName(host_exe_); }

@@ -13,6 +13,9 @@ namespace corvala4 {
 
 class TestCasesImpl;
 class TestCaseImpl;
+class Reporter;
+class TesterStatus;
+class ProgressEvents;
 
 class TesterCore {
  public:
@@ -37,12 +40,25 @@ class TesterCore {
   /// Closes it in reverse order; the cases are emptied and detached.
   void CloseContext();
 
+  /// The progress reporter and the version record, created on first use.
+  Reporter& GetReporter();
+  TesterStatus& VersionRecord();
+
   // Entry operations: each guards against re-entry, opens a context, and reports
   // whatever fails through ShowMessage; nothing leaves them.
   void PromptTest();
   void Launch();
   void LaunchNoUI();
   void IUnitTest_Launch();
+
+  /// Fills the case collection from the definition file of its form.
+  void LoadDefinition();
+  /// The test window, or the reason why there is nothing to test (the build is then recorded).
+  void ShowTestWindow();
+  /// Hands the whole working and standard directories to the external compare program.
+  void CompareFoldersWithTool();
+  /// The run driver: runs the cases in order; reports each failure itself and never raises.
+  void RunCases(std::shared_ptr<TestCasesImpl> cases, bool autoMode);
 
   // Services.
   std::string HostFolder();
@@ -80,6 +96,8 @@ class TesterCore {
   void Raise(Fn&& fn);
   template <typename Fn>
   void RunEntry(bool showUI, Fn&& body);
+  void RunOneCase(const std::shared_ptr<TestCaseImpl>& tc);
+  void ShowStatusWindow();
 
   Tester& facade_;
   std::string host_exe_;
@@ -92,6 +110,10 @@ class TesterCore {
   bool is_xml_definition_ = false;
   bool auto_mode_ = false;
   std::vector<TesterEvents*> subscribers_;
+  std::shared_ptr<Reporter> reporter_;
+  std::shared_ptr<TesterStatus> status_;
+  /// Passes the reporter's lines to the status window once it has been shown.
+  std::unique_ptr<ProgressEvents> status_feed_;
 };
 
 }  // namespace corvala4

@@ -1,0 +1,268 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <map>
+
+#include "engine/tester_core.h"
+#include "foundation/errors.h"
+#include "foundation/globals.h"
+#include "model/test_case.h"
+#include "model/test_cases.h"
+#include "results/tester_status.h"
+#include "tests/test_support.h"
+
+namespace corvala4 {
+namespace {
+
+using testing::Exists;
+using testing::ReadFile;
+using testing::WriteFile;
+
+/// Records the events, the message boxes, the error dialogs and the yields in one
+/// sequence, and calculates each case by writing its output.
+class Host : public TesterEvents {
+ public:
+  Host(testing::ScriptedUserInterface& ui, Tester& tester) : ui_(ui), tester_(tester) {}
+  void CheckCancel(bool& Cancel) override {
+    Note("CheckCancel");
+    Cancel = cancel;
+  }
+  void BeforeAllTest(TestCases& oc) override {
+    Note("BeforeAllTest(" + std::to_string(oc.Count()) + ")");
+    selected_in_run = tester_.SelectedCases().get();
+  }
+  void BeforeOneTest(TestCase& tc) override { Note("BeforeOneTest(" + tc.Caption() + ")"); }
+  void DoTest(TestCase& tc) override {
+    Note("DoTest(" + tc.Caption() + ")");
+    active_in_do_test = tester_.ActiveCase().get() == &tc;
+    if (on_do_test) on_do_test(tc);
+    auto it = output.find(tc.Caption());
+    WriteFile(tc.TestCaseFolder() + "/r.out", it == output.end() ? "ok\n" : it->second);
+  }
+  void AfterOneTest(TestCase& tc) override { Note("AfterOneTest(" + tc.Caption() + ")"); }
+  void AfterAllTest(TestCases&) override {
+    Note("AfterAllTest");
+    if (throw_after_all) throw std::runtime_error("host broke");
+  }
+  /// Everything seen so far, the boxes and dialogs that came since the last event included.
+  std::vector<std::string> Seen() {
+    Flush();
+    return seen;
+  }
+
+  bool cancel = false;
+  bool throw_after_all = false;
+  std::map<std::string, std::string> output;  // caption -> content written (default "ok\n")
+  std::function<void(TestCase&)> on_do_test;
+  const void* selected_in_run = nullptr;
+  bool active_in_do_test = false;
+
+ private:
+  void Note(const std::string& event) {
+    Flush();
+    seen.push_back(event);
+  }
+  void Flush() {
+    for (; yields < ui_.do_events; ++yields) seen.push_back("yield");
+    for (; boxes < ui_.boxes.size(); ++boxes) seen.push_back("box:" + ui_.boxes[boxes].prompt);
+    for (; errors < ui_.errors.size(); ++errors) seen.push_back("error:" + ui_.errors[errors].first);
+    for (; calls < ui_.calls.size(); ++calls) seen.push_back("window:" + ui_.calls[calls]);
+  }
+  testing::ScriptedUserInterface& ui_;
+  Tester& tester_;
+  std::vector<std::string> seen;
+  int yields = 0;
+  size_t boxes = 0, errors = 0, calls = 0;
+};
+
+class RunDriverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    host_exe = env.dir() / "calc";
+    WriteFile(host_exe, "binary");
+    tester.SetHostEXE(host_exe);
+    tester.Subscribe(host);
+  }
+  void TearDown() override {
+    if (G().CurrentTester == &core()) core().CloseContext();
+  }
+  TesterCore& core() { return tester.Core(); }
+
+  /// Cases named by caption: "A!" mandatory, "A" not; the standard output is "ok\n".
+  void Define(const std::vector<std::string>& captions) {
+    std::string xml = "<自测试配置><自测试标准目录>TestData</自测试标准目录>";
+    for (std::string caption : captions) {
+      bool mandatory = !caption.empty() && caption.back() == '!';
+      if (mandatory) caption.pop_back();
+      xml += "<自测试算例 名称=\"" + caption + "\" 目录=\"" + caption + "\" 工程文件=\"p.prj\" 必测=\"" +
+             (mandatory ? "y" : "n") + "\" 功能代号=\"1\"><输出文件 保留=\"n\">r.out</输出文件></自测试算例>";
+      WriteFile(env.dir() / ("TestData/" + caption + "/p.prj"), "project");
+      WriteFile(env.dir() / ("TestData/" + caption + "/r.out"), "ok\n");
+    }
+    WriteFile(env.dir() / "CALC_TEST_DAT.XML", xml + "</自测试配置>");
+  }
+  /// Opens a context as an entry operation would and runs every case.
+  void Run(bool autoMode, bool showUI = true) {
+    core().SetShowUI(showUI);
+    core().OpenContext();
+    core().LoadDefinition();
+    core().RunCases(core().TestCases(), autoMode);
+  }
+  std::string Record() { return ReadFile(env.dir() / "calc_Test_Ver.txt"); }
+  size_t RecordLines() {
+    std::string r = Record();
+    return static_cast<size_t>(std::count(r.begin(), r.end(), '\n'));
+  }
+
+  testing::IsolatedEnvironment env;
+  testing::ScopedScriptedUI ui;
+  Tester tester;
+  Host host{*ui, tester};
+  std::string host_exe;
+};
+
+const char* kCongratulation = "祝贺您！本版本已经通过了全部必测算例。\r\n今后，您可以放心使用此版本程序了！";
+
+TEST_F(RunDriverTest, EventOrderOfTwoCases) {
+  Define({"A!", "B"});
+  Run(false);
+  EXPECT_EQ((std::vector<std::string>{
+                "BeforeAllTest(2)", "CheckCancel", "yield", "BeforeOneTest(A)", "CheckCancel", "DoTest(A)",
+                "box:算例'A'通过了正确性自测试!", "AfterOneTest(A)", "CheckCancel", "yield", "BeforeOneTest(B)",
+                "CheckCancel", "DoTest(B)", "box:算例'B'通过了正确性自测试!", "AfterOneTest(B)", "CheckCancel",
+                "AfterAllTest", std::string("box:") + kCongratulation}),
+            host.Seen());
+  EXPECT_EQ(64, ui->boxes[0].style);
+  EXPECT_EQ(1u, RecordLines());
+  EXPECT_EQ(core().TestCases().get(), host.selected_in_run);
+  EXPECT_TRUE(host.active_in_do_test);
+  EXPECT_EQ(nullptr, tester.SelectedCases());
+  EXPECT_EQ(nullptr, tester.ActiveCase());
+  // The pass markers beside the standard results.
+  EXPECT_TRUE(Exists(env.dir() / "TestData/A/calc_p_1_Passed.txt"));
+}
+
+TEST_F(RunDriverTest, QuietRunClosesWithTwoMessagesAndOneRecord) {
+  Define({"A!"});
+  Run(true);
+  EXPECT_EQ((std::vector<std::string>{"BeforeAllTest(1)", "CheckCancel", "yield", "BeforeOneTest(A)",
+                                      "CheckCancel", "DoTest(A)", "AfterOneTest(A)", "CheckCancel", "AfterAllTest",
+                                      "box:全部选定自测试算例执行完成!", std::string("box:") + kCongratulation}),
+            host.Seen());
+  EXPECT_EQ(1u, RecordLines());
+
+  // Without a user interface the closing messages are log entries.
+  core().CloseContext();
+  ui->boxes.clear();
+  Run(true, false);
+  EXPECT_TRUE(ui->boxes.empty());
+  std::string log = env.ReadLog();
+  EXPECT_NE(std::string::npos, log.find("Information: 全部选定自测试算例执行完成!"));
+  EXPECT_NE(std::string::npos, log.find("Information: 祝贺您！"));
+  EXPECT_EQ(2u, RecordLines());
+}
+
+TEST_F(RunDriverTest, AnEmptyCollectionRaisesNothing) {
+  Define({});
+  Run(true);
+  EXPECT_TRUE(host.Seen().empty());
+  EXPECT_FALSE(Exists(env.dir() / "calc_Test_Ver.txt"));
+}
+
+TEST_F(RunDriverTest, FailedCalculationAndTheAnswersToTheQuestion) {
+  Define({"A!", "B", "C", "D"});
+  host.on_do_test = [](TestCase& tc) {
+    if (tc.Caption() == "A") tc.SetSuccess(false);
+  };
+  host.output = {{"B", "wrong\n"}, {"C", "wrong\n"}, {"D", "wrong\n"}};
+  ui->answers = {kOk, kYes, kNo, kCancel};
+  Run(false);
+  std::vector<std::string> seen = host.Seen();
+  auto at = [&](const std::string& s) { return std::find(seen.begin(), seen.end(), s) - seen.begin(); };
+  // The calculation failed: not passed although its output is right.
+  EXPECT_LT(at("box:算例'A'计算失败!"), at("AfterOneTest(A)"));
+  EXPECT_EQ(16, ui->boxes[0].style);
+  EXPECT_FALSE(Exists(env.dir() / "TestData/A/calc_p_1_Passed.txt"));
+  // Yes opens the compare window, No does nothing, Cancel ends the case quietly.
+  EXPECT_EQ("box:算例'B'未通过,是否查看测试结果?", seen[at("window:CompareWindow") - 1]);
+  EXPECT_EQ(19, ui->boxes[1].style);
+  EXPECT_NE(seen.size(), static_cast<size_t>(at("AfterOneTest(C)")));
+  EXPECT_EQ(seen.size(), static_cast<size_t>(at("AfterOneTest(D)")));
+  EXPECT_EQ("AfterAllTest", seen.back());
+  EXPECT_TRUE(ui->errors.empty());
+  EXPECT_EQ(0u, RecordLines());
+}
+
+TEST_F(RunDriverTest, CancelInEveryQueryEndsEachCaseButNotTheRun) {
+  Define({"A!", "B!"});
+  host.cancel = true;
+  Run(true);
+  EXPECT_EQ((std::vector<std::string>{"BeforeAllTest(2)", "CheckCancel", "yield", "BeforeOneTest(A)",
+                                      "CheckCancel", "yield", "BeforeOneTest(B)", "CheckCancel", "AfterAllTest",
+                                      "box:全部选定自测试算例执行完成!"}),
+            host.Seen());
+  EXPECT_TRUE(ui->errors.empty());
+  // The cancelled case stays the active one, as the design leaves it.
+  EXPECT_EQ("B", tester.ActiveCase()->Caption());
+}
+
+TEST_F(RunDriverTest, FailuresAreReportedAndTheRunGoesOn) {
+  Define({"A!", "Gone", "Throws", "D"});
+  std::filesystem::remove_all(env.dir() / "TestData/Gone");
+  host.on_do_test = [](TestCase& tc) {
+    if (tc.Caption() == "Throws") throw std::runtime_error("the host's own failure");
+  };
+  host.throw_after_all = true;
+  Run(true);
+  std::vector<std::string> seen = host.Seen();
+  auto count = [&](const std::string& s) { return std::count(seen.begin(), seen.end(), s); };
+  EXPECT_EQ(0, count("DoTest(Gone)"));
+  EXPECT_EQ(0, count("AfterOneTest(Gone)"));
+  EXPECT_EQ(0, count("AfterOneTest(Throws)"));
+  EXPECT_EQ(1, count("AfterOneTest(D)"));
+  ASSERT_EQ(3u, ui->errors.size());
+  EXPECT_EQ("算例文件夹'" + env.dir() / "TestData/Gone" + "'不存在!\r\n请检查此文件夹与'" + env.dir() /
+                "CALC_TEST_DAT.XML" + "'中的算例文件夹是否对应.",
+            ui->errors[0].first);
+  EXPECT_NE(std::string::npos, ui->errors[1].second.find("the host's own failure"));
+  EXPECT_NE(std::string::npos, ui->errors[2].second.find("host broke"));
+  // A failing AfterAllTest keeps nothing after it from running.
+  ASSERT_EQ(2u, ui->boxes.size());
+  EXPECT_EQ("全部选定自测试算例执行完成!", ui->boxes[0].prompt);
+  EXPECT_EQ(kCongratulation, ui->boxes[1].prompt);
+  EXPECT_EQ(1u, RecordLines());
+}
+
+TEST_F(RunDriverTest, ACaseOutsideTheMandatoryOnesRecordsTheBuildAgain) {
+  Define({"A!", "B"});
+  Run(true);
+  EXPECT_EQ(1u, RecordLines());
+  auto only_b = std::make_shared<TestCasesImpl>();
+  only_b->Add(core().TestCases()->At(2));
+  ui->boxes.clear();
+  core().RunCases(only_b, false);
+  EXPECT_EQ(kCongratulation, ui->boxes.back().prompt);
+  EXPECT_EQ(2u, RecordLines());
+  EXPECT_TRUE(core().VersionRecord().VersionPassed());
+}
+
+TEST_F(RunDriverTest, StatusWindowOnlyWithTheSettingAndAUserInterface) {
+  Define({"A!"});
+  core().SetStatWindowEnabled(true);
+  Run(true, false);
+  EXPECT_TRUE(ui->calls.empty());
+  EXPECT_TRUE(ui->status_lines.empty());
+  core().CloseContext();
+  Run(true, true);
+  ASSERT_EQ(1u, ui->calls.size());
+  EXPECT_EQ("StatusWindow", ui->calls[0]);
+  ASSERT_EQ(6u, ui->status_lines.size());
+  EXPECT_EQ("[0/1]开始测试 ... .", ui->status_lines[0]);
+  EXPECT_EQ(0u, ui->status_lines[3].rfind("[1/1]测试<通过>,耗时", 0));
+  core().SetStatWindowEnabled(false);
+}
+
+}  // namespace
+}  // namespace corvala4
