@@ -35,7 +35,8 @@ void BM_RunCases(benchmark::State& state) {
       fputs("beam B1 simple L=6 q=12.5\n计算日期: 2026年11月20日\nM = 56.250\n", f);
       fclose(f);
     }
-    xml += "<自测试算例 名称=\"" + name + "\" 目录=\"" + name + "\" 工程文件=\"p.prj\" 必测=\"y\" 功能代号=\"1\">"
+    xml += "<自测试算例 名称=\"" + name + "\" 目录=\"" + name +
+           "\" 工程文件=\"p.prj\" 必测=\"y\" 功能代号=\"1\">"
            "<输出文件 保留=\"y\">r.out</输出文件></自测试算例>";
   }
   FILE* def = fopen((dir / "CALC_TEST_DAT.XML").c_str(), "wb");
@@ -52,7 +53,8 @@ void BM_RunCases(benchmark::State& state) {
 
   for (auto _ : state) context.Core().RunCases(context.Core().TestCases(), true);
 
-  if (host.calculated != (state.iterations() + 1) * kCases) state.SkipWithError("not every case was calculated");
+  if (host.calculated != (state.iterations() + 1) * kCases)
+    state.SkipWithError("not every case was calculated");
   context.Core().Unsubscribe(host);
   state.SetItemsProcessed(state.iterations() * kCases);
   state.counters["per_case"] =

@@ -196,8 +196,8 @@ TEST_F(EntryOperationsTest, BadDefinitionFilesNeverCrashTheHost) {
   std::string enormous(24 << 20, 'x');
   for (size_t i = 0; i < enormous.size(); i += 97) enormous[i] = '\n';
   const std::string bad[] = {"", std::string("\0\x01\x02\xFF\xFE\x89PNG\r\n\x1A", 12),
-                             "<自测试配置><自测试标准目录>TestData</自测试标准目录><自测试算例 名称=", enormous,
-                             "TestData;description\r\nA,A,a.prj,y,1,a.out;\r\n"};
+                             "<自测试配置><自测试标准目录>TestData</自测试标准目录><自测试算例 名称=",
+                             enormous, "TestData;description\r\nA,A,a.prj,y,1,a.out;\r\n"};
   for (const char* name : {"CALC_TEST_DAT.XML", "CALC_TEST_DAT.TXT"}) {
     for (const std::string& bytes : bad) {
       std::filesystem::remove(env.dir() / "CALC_TEST_DAT.XML");
@@ -250,8 +250,9 @@ TEST_F(EntryOperationsTest, CompareFoldersHandsTheWorkingFolderFirst) {
   tester.Core().CloseContext();
   SetProcessLauncher(nullptr);
   ASSERT_EQ(1u, capture->started.size());
-  EXPECT_EQ((std::vector<std::string>{env.dir() / "tool", env.dir() / "TestData_make", env.dir() / "TestData"}),
-            capture->started[0]);
+  EXPECT_EQ(
+      (std::vector<std::string>{env.dir() / "tool", env.dir() / "TestData_make", env.dir() / "TestData"}),
+      capture->started[0]);
 }
 
 }  // namespace

@@ -66,10 +66,11 @@ TEST_F(ReporterTest, ARunOfTwoCasesGivesNumberedLinesWithTimes) {
   core().RaiseAfterOneTest(*b);
   clock = 1000 + 3725;
   core().RaiseAfterAllTest(cases);
-  EXPECT_EQ((std::vector<std::string>{"<clear>", "[0/2]开始测试 ... .", "---", "[1/2]开始测试算例'A' ...",
-                                      "[1/2]测试<通过>,耗时0分59秒.", "---", "[2/2]开始测试算例'B' ...",
-                                      "[2/2]测试<未通过>,耗时1分0秒.", "---", "[2/2]测试结束,总共耗时62分5秒."}),
-            lines.lines);
+  EXPECT_EQ(
+      (std::vector<std::string>{"<clear>", "[0/2]开始测试 ... .", "---", "[1/2]开始测试算例'A' ...",
+                                "[1/2]测试<通过>,耗时0分59秒.", "---", "[2/2]开始测试算例'B' ...",
+                                "[2/2]测试<未通过>,耗时1分0秒.", "---", "[2/2]测试结束,总共耗时62分5秒."}),
+      lines.lines);
 
   // A second run starts from 0 again and clears the display.
   lines.lines.clear();

@@ -130,9 +130,9 @@ TEST_F(RunDriverTest, EventOrderOfTwoCases) {
   Run(false);
   EXPECT_EQ((std::vector<std::string>{
                 "BeforeAllTest(2)", "CheckCancel", "yield", "BeforeOneTest(A)", "CheckCancel", "DoTest(A)",
-                "box:算例'A'通过了正确性自测试!", "AfterOneTest(A)", "CheckCancel", "yield", "BeforeOneTest(B)",
-                "CheckCancel", "DoTest(B)", "box:算例'B'通过了正确性自测试!", "AfterOneTest(B)", "CheckCancel",
-                "AfterAllTest", std::string("box:") + kCongratulation}),
+                "box:算例'A'通过了正确性自测试!", "AfterOneTest(A)", "CheckCancel", "yield",
+                "BeforeOneTest(B)", "CheckCancel", "DoTest(B)", "box:算例'B'通过了正确性自测试!",
+                "AfterOneTest(B)", "CheckCancel", "AfterAllTest", std::string("box:") + kCongratulation}),
             host.Seen());
   EXPECT_EQ(64, ui->boxes[0].style);
   EXPECT_EQ(1u, RecordLines());
@@ -147,10 +147,11 @@ TEST_F(RunDriverTest, EventOrderOfTwoCases) {
 TEST_F(RunDriverTest, QuietRunClosesWithTwoMessagesAndOneRecord) {
   Define({"A!"});
   Run(true);
-  EXPECT_EQ((std::vector<std::string>{"BeforeAllTest(1)", "CheckCancel", "yield", "BeforeOneTest(A)",
-                                      "CheckCancel", "DoTest(A)", "AfterOneTest(A)", "CheckCancel", "AfterAllTest",
-                                      "box:全部选定自测试算例执行完成!", std::string("box:") + kCongratulation}),
-            host.Seen());
+  EXPECT_EQ(
+      (std::vector<std::string>{"BeforeAllTest(1)", "CheckCancel", "yield", "BeforeOneTest(A)", "CheckCancel",
+                                "DoTest(A)", "AfterOneTest(A)", "CheckCancel", "AfterAllTest",
+                                "box:全部选定自测试算例执行完成!", std::string("box:") + kCongratulation}),
+      host.Seen());
   EXPECT_EQ(1u, RecordLines());
 
   // Without a user interface the closing messages are log entries.
@@ -200,8 +201,8 @@ TEST_F(RunDriverTest, CancelInEveryQueryEndsEachCaseButNotTheRun) {
   host.cancel = true;
   Run(true);
   EXPECT_EQ((std::vector<std::string>{"BeforeAllTest(2)", "CheckCancel", "yield", "BeforeOneTest(A)",
-                                      "CheckCancel", "yield", "BeforeOneTest(B)", "CheckCancel", "AfterAllTest",
-                                      "box:全部选定自测试算例执行完成!"}),
+                                      "CheckCancel", "yield", "BeforeOneTest(B)", "CheckCancel",
+                                      "AfterAllTest", "box:全部选定自测试算例执行完成!"}),
             host.Seen());
   EXPECT_TRUE(ui->errors.empty());
   // The cancelled case stays the active one, as the design leaves it.
@@ -223,8 +224,8 @@ TEST_F(RunDriverTest, FailuresAreReportedAndTheRunGoesOn) {
   EXPECT_EQ(0, count("AfterOneTest(Throws)"));
   EXPECT_EQ(1, count("AfterOneTest(D)"));
   ASSERT_EQ(3u, ui->errors.size());
-  EXPECT_EQ("算例文件夹'" + env.dir() / "TestData/Gone" + "'不存在!\r\n请检查此文件夹与'" + env.dir() /
-                "CALC_TEST_DAT.XML" + "'中的算例文件夹是否对应.",
+  EXPECT_EQ("算例文件夹'" + env.dir() / "TestData/Gone" + "'不存在!\r\n请检查此文件夹与'" +
+                env.dir() / "CALC_TEST_DAT.XML" + "'中的算例文件夹是否对应.",
             ui->errors[0].first);
   EXPECT_NE(std::string::npos, ui->errors[1].second.find("the host's own failure"));
   EXPECT_NE(std::string::npos, ui->errors[2].second.find("host broke"));

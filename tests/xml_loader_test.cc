@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "engine/tester_core.h"
-#include "foundation/platform/code_page.h"
 #include "foundation/detailed_fso.h"
 #include "foundation/errors.h"
 #include "foundation/globals.h"
+#include "foundation/platform/code_page.h"
 #include "model/test_case.h"
 #include "model/test_cases.h"
 #include "results/output_file.h"
@@ -94,15 +94,17 @@ TEST_F(XmlLoaderTest, ReadsTheWorkedExample) {
 }
 
 TEST_F(XmlLoaderTest, StandardDirectoryRules) {
-  Load("<自测试配置><自测试标准目录>" + env.dir() / "abs" + "</自测试标准目录>"
+  Load("<自测试配置><自测试标准目录>" + env.dir() / "abs" +
+       "</自测试标准目录>"
        "<自测试标准目录>second</自测试标准目录></自测试配置>");
   EXPECT_EQ(env.dir() / "abs", core().StandardFolder());  // absolute, and the first one
   EXPECT_EQ(0, core().TestCases()->Count());
 
   // Backslashes are separators in every path field.
-  Load("<自测试配置><自测试标准目录>..\\Shared\\Data</自测试标准目录>"
-       "<自测试算例 名称=\"a\\b\" 目录=\"sub\\Beam01\" 工程文件=\"in\\beam.prj\" 必测=\"y\" 功能代号=\"1\">"
-       "<输出文件 保留=\"n\">out\\beam.out</输出文件></自测试算例></自测试配置>");
+  Load(
+      "<自测试配置><自测试标准目录>..\\Shared\\Data</自测试标准目录>"
+      "<自测试算例 名称=\"a\\b\" 目录=\"sub\\Beam01\" 工程文件=\"in\\beam.prj\" 必测=\"y\" 功能代号=\"1\">"
+      "<输出文件 保留=\"n\">out\\beam.out</输出文件></自测试算例></自测试配置>");
   EXPECT_EQ(env.dir() / "../Shared/Data", core().StandardFolder());
   EXPECT_EQ("a\\b", Case(1)->Caption());
   EXPECT_EQ("sub/Beam01", Case(1)->Folder());
@@ -117,7 +119,8 @@ TEST_F(XmlLoaderTest, AMissingAttributeFailsAfterTheEarlierCases) {
   std::string good = "<自测试算例 名称=\"A\" 目录=\"A\" 工程文件=\"a.prj\" 必测=\"y\" 功能代号=\"1\"/>";
   EXPECT_EQ(err::InvalidUseOfNull,
             LoadFails("<自测试配置><自测试标准目录>T</自测试标准目录>" + good +
-                      "<自测试算例 名称=\"B\" 目录=\"B\" 工程文件=\"b.prj\" 必测=\"y\"/>" + good + "</自测试配置>"));
+                      "<自测试算例 名称=\"B\" 目录=\"B\" 工程文件=\"b.prj\" 必测=\"y\"/>" + good +
+                      "</自测试配置>"));
   EXPECT_EQ(1, core().TestCases()->Count());
   EXPECT_NE(std::string::npos, last_error.Description().find("功能代号"));
   EXPECT_NE(std::string::npos, last_error.Description().find(definition));
@@ -131,15 +134,17 @@ TEST_F(XmlLoaderTest, AMissingAttributeFailsAfterTheEarlierCases) {
 }
 
 TEST_F(XmlLoaderTest, DocumentsWithoutTheStandardDirectoryFailWithNoCases) {
-  Load("<自测试配置><自测试标准目录>T</自测试标准目录>"
-       "<自测试算例 名称=\"A\" 目录=\"A\" 工程文件=\"a.prj\" 必测=\"y\" 功能代号=\"1\"/></自测试配置>");
+  Load(
+      "<自测试配置><自测试标准目录>T</自测试标准目录>"
+      "<自测试算例 名称=\"A\" 目录=\"A\" 工程文件=\"a.prj\" 必测=\"y\" 功能代号=\"1\"/></自测试配置>");
   ASSERT_EQ(1, core().TestCases()->Count());
   const std::string bad[] = {
       "",
       std::string("\x00\x01\xFF\xFE garbage \x89PNG", 18),
       "<自测试配置><自测试标准目录>T</自测试标准目录><自测试算例 名称=\"A\"",  // truncated
       "<config><dir>T</dir></config>",
-      "<自测试配置><自测试算例 名称=\"A\" 目录=\"A\" 工程文件=\"a.prj\" 必测=\"y\" 功能代号=\"1\"/></自测试配置>",
+      "<自测试配置><自测试算例 名称=\"A\" 目录=\"A\" 工程文件=\"a.prj\" 必测=\"y\" "
+      "功能代号=\"1\"/></自测试配置>",
       "TestData;description\r\nA,A,a.prj,y,1,a.out;\r\n",  // the TXT form under the XML name
   };
   for (const std::string& bytes : bad) {
@@ -160,7 +165,8 @@ TEST_F(XmlLoaderTest, ReadsTheEncodingTheDocumentDeclares) {
   for (const char* encoding : {"GBK", "GB2312", "UTF-16"}) {
     std::string head = std::string("<?xml version=\"1.0\" encoding=\"") + encoding + "\"?>";
     std::string bytes = ConvertText(head + body, "UTF-8", encoding);
-    if (std::string(encoding) == "UTF-16") bytes = ConvertText(head + body, "UTF-8", "UTF-16LE").insert(0, "\xFF\xFE");
+    if (std::string(encoding) == "UTF-16")
+      bytes = ConvertText(head + body, "UTF-8", "UTF-16LE").insert(0, "\xFF\xFE");
     Load(bytes);
     EXPECT_EQ(env.dir() / "标准", core().StandardFolder()) << encoding;
     ASSERT_EQ(1, core().TestCases()->Count()) << encoding;
