@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "engine/tester_core.h"
-#include "foundation/errors.h"
 #include "model/test_case.h"
 #include "model/test_cases.h"
 #include "tests/test_support.h"
@@ -92,41 +91,6 @@ TEST_F(ReporterTest, ResultWordsAndCaptionsWithPlaceholders) {
   EXPECT_EQ("[1/2]测试<失败>,耗时0分0秒.", lines.lines[4]);
   // The caption goes in before the lower placeholders are filled.
   EXPECT_EQ("[2/2]开始测试算例'x2y2' ...", lines.lines[6]);
-}
-
-TEST_F(ReporterTest, ADetachedReporterIsSilent) {
-  auto a = AddCase("A", true, true);
-  core().GetReporter().Detach();
-  core().RaiseBeforeAllTest(cases);
-  core().RaiseBeforeOneTest(*a);
-  EXPECT_TRUE(lines.lines.empty());
-  // Attaching twice still gives one line per event.
-  core().GetReporter().Attach(core());
-  core().GetReporter().Attach(core());
-  core().RaiseBeforeAllTest(cases);
-  EXPECT_EQ(2u, lines.lines.size());
-  tester.UnsubscribeProgress(lines);
-  core().RaiseBeforeOneTest(*a);
-  EXPECT_EQ(2u, lines.lines.size());
-}
-
-TEST_F(ReporterTest, CountersOverflowAtSixteenBits) {
-  Reporter& r = core().GetReporter();
-  TesterCore& c = core();
-  tester.UnsubscribeProgress(lines);
-  auto a = AddCase("A", true, true);
-  c.RaiseBeforeAllTest(cases);
-  for (int i = 0; i < 32766; ++i) r.BeforeOneTest(*a);
-  r.BeforeOneTest(*a);  // 32767 still fits
-  try {
-    r.BeforeOneTest(*a);
-    FAIL() << "no overflow";
-  } catch (const Error& e) {
-    EXPECT_EQ(err::Overflow, e.Number());
-  }
-  TestCasesImpl many;
-  for (int i = 0; i < 32768; ++i) many.Add(a);
-  EXPECT_THROW(r.BeforeAllTest(many), Error);
 }
 
 TEST(ElapsedTextTest, MinutesAndSecondsWithoutHours) {
