@@ -6,6 +6,15 @@
 
 namespace corvala4 {
 
+/// Sections and keys of the settings in the per-user store.
+inline constexpr const char* kSectionOptions = "选项";
+inline constexpr const char* kKeyDoubleClickAction = "双击动作";
+inline constexpr const char* kSectionExternalTool = "ExternalTool";
+inline constexpr const char* kKeyEnabled = "Enabled";
+inline constexpr const char* kKeyPath = "Path";
+inline constexpr const char* kSectionAdvanced = "Advanced";
+inline constexpr const char* kKeyStatWindow = "EnalbeStatWindow";
+
 class GlobalSetting {
  public:
   /// What a double-click in the case list does: 0 test, 1 compare outputs, 2 compare folders.

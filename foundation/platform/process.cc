@@ -1,0 +1,76 @@
+#include "foundation/platform/process.h"
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+#include "foundation/errors.h"
+
+extern char** environ;
+
+namespace corvala4 {
+
+namespace {
+
+class SpawnLauncher : public ProcessLauncher {
+ public:
+  void Start(const std::vector<std::string>& argv, const std::string& commandText) override {
+    if (argv.empty() || argv[0].empty())
+      Raise(err::FileNotFound, "无法启动程序." + ErrDetailSep() + "没有程序\r\n命令 " + commandText);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+
+    // The child starts with default signal handling and nothing blocked, whatever the host set.
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t none, all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setsigdefault(&attr, &all);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    pid_t pid = 0;
+    int rc = posix_spawnp(&pid, args[0], nullptr, &attr, args.data(), environ);
+    posix_spawnattr_destroy(&attr);
+    if (rc != 0) {
+      int32_t number = rc == ENOENT || rc == ENOTDIR ? err::FileNotFound
+                       : rc == EACCES || rc == EPERM  ? err::PermissionDenied
+                       : rc == ENOMEM                 ? err::OutOfMemory
+                                                      : err::InvalidProcedureCall;
+      Raise(number, "无法启动程序'" + argv[0] + "'." + ErrDetailSep() + std::strerror(rc) + "\r\n命令 " +
+                        commandText);
+    }
+    // Nobody waits for the program; this thread collects its exit so that no zombie stays.
+    std::thread([pid] {
+      int status = 0;
+      while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+      }
+    }).detach();
+  }
+};
+
+std::shared_ptr<ProcessLauncher>& Installed() {
+  static std::shared_ptr<ProcessLauncher> launcher;
+  return launcher;
+}
+
+}  // namespace
+
+ProcessLauncher::~ProcessLauncher() = default;
+
+ProcessLauncher& CurrentProcessLauncher() {
+  static SpawnLauncher standard;
+  return Installed() ? *Installed() : standard;
+}
+
+void SetProcessLauncher(std::shared_ptr<ProcessLauncher> launcher) {
+  Installed() = std::move(launcher);
+}
+
+}  // namespace corvala4

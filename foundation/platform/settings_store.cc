@@ -1,0 +1,296 @@
+#include "foundation/platform/settings_store.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+#include "foundation/errors.h"
+#include "foundation/platform/atomic_file.h"
+#include "foundation/platform/log.h"
+
+namespace corvala4 {
+
+namespace {
+
+std::string ConfigHome() {
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  if (xdg && *xdg) return xdg;
+  const char* home = std::getenv("HOME");
+  if (home && *home) return std::string(home) + "/.config";
+  if (struct passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) return std::string(pw->pw_dir) + "/.config";
+  return "/tmp";
+}
+
+std::string Trim(const std::string& s) {
+  size_t b = s.find_first_not_of(" \t");
+  if (b == std::string::npos) return {};
+  size_t e = s.find_last_not_of(" \t");
+  return s.substr(b, e - b + 1);
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// A name or value that the plain form cannot hold is written in double quotes with escapes.
+bool NeedsQuotes(const std::string& s, bool isKey) {
+  if (s.empty()) return false;
+  if (s.front() == ' ' || s.front() == '\t' || s.back() == ' ' || s.back() == '\t' || s.front() == '"')
+    return true;
+  if (isKey && (s.front() == '[' || s.front() == ';' || s.front() == '#')) return true;
+  for (char c : s)
+    if (c == '\n' || c == '\r' || c == '\0' || (isKey && c == '=') || (isKey && c == ']')) return true;
+  return false;
+}
+
+std::string Quote(const std::string& s) {
+  std::string out = "\"";
+  for (char c : s) {
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '"': out += "\\\""; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\0': out += "\\0"; break;
+      default: out += c;
+    }
+  }
+  return out + "\"";
+}
+
+std::string Encode(const std::string& s, bool isKey) { return NeedsQuotes(s, isKey) ? Quote(s) : s; }
+
+/// Reads a quoted text starting at text[at] == '"'; at is moved past the closing quote.
+std::optional<std::string> Unquote(const std::string& text, size_t& at) {
+  std::string out;
+  for (size_t i = at + 1; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '"') {
+      at = i + 1;
+      return out;
+    }
+    if (c == '\\' && i + 1 < text.size()) {
+      char n = text[++i];
+      out += n == 'n' ? '\n' : n == 'r' ? '\r' : n == '0' ? '\0' : n;
+    } else {
+      out += c;
+    }
+  }
+  return std::nullopt;
+}
+
+/// One line of the file, understood as far as it can be.
+struct IniLine {
+  enum Kind { Other, Section, Entry } kind = Other;
+  std::string name;   // section or key
+  std::string value;  // entries only
+};
+
+IniLine ParseLine(const std::string& raw) {
+  IniLine line;
+  std::string text = raw;
+  if (!text.empty() && text.back() == '\r') text.pop_back();
+  std::string t = Trim(text);
+  if (t.empty() || t[0] == ';' || t[0] == '#') return line;
+  if (t[0] == '[') {
+    if (t.back() != ']') return line;
+    std::string inner = t.substr(1, t.size() - 2);
+    if (!inner.empty() && inner[0] == '"') {
+      size_t at = 0;
+      std::optional<std::string> name = Unquote(inner, at);
+      if (!name || at != inner.size()) return line;
+      inner = *name;
+    }
+    line.kind = IniLine::Section;
+    line.name = inner;
+    return line;
+  }
+  size_t at = 0;
+  std::string key;
+  if (t[0] == '"') {
+    std::optional<std::string> name = Unquote(t, at);
+    if (!name) return line;
+    key = *name;
+    while (at < t.size() && (t[at] == ' ' || t[at] == '\t')) ++at;
+    if (at >= t.size() || t[at] != '=') return line;
+  } else {
+    at = t.find('=');
+    if (at == std::string::npos) return line;
+    key = Trim(t.substr(0, at));
+  }
+  std::string value = Trim(t.substr(at + 1));
+  if (!value.empty() && value[0] == '"') {
+    size_t v = 0;
+    std::optional<std::string> unquoted = Unquote(value, v);
+    if (unquoted && v == value.size()) value = *unquoted;
+  }
+  line.kind = IniLine::Entry;
+  line.name = key;
+  line.value = value;
+  return line;
+}
+
+std::vector<std::string> SplitLines(const std::string& content) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < content.size()) {
+    size_t nl = content.find('\n', start);
+    if (nl == std::string::npos) nl = content.size();
+    lines.push_back(content.substr(start, nl - start));
+    start = nl + 1;
+  }
+  return lines;
+}
+
+[[noreturn]] void RaiseStoreError(int errnum, const std::string& what, const std::string& path) {
+  int32_t number = errnum == EACCES || errnum == EPERM || errnum == EROFS ? err::PermissionDenied
+                   : errnum == ENOSPC                                     ? err::DiskFull
+                                                                          : err::PathFileAccess;
+  Raise(number, "无法保存设置." + ErrDetailSep() + what + ": " + std::strerror(errnum) + "\r\n文件 " + path);
+}
+
+std::string BaseNameOf(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  // "libcorvala4.so.4.1" and "libcorvala4.so" share one store.
+  size_t dot = name.find('.');
+  if (dot != std::string::npos && dot > 0) name.resize(dot);
+  return name;
+}
+
+}  // namespace
+
+std::string SettingsAppName() {
+  std::string name = BaseNameOf(ModuleFilePath());
+  return name.empty() ? "corvala4" : name;
+}
+
+std::string SettingsFilePath(const std::string& appName) {
+  // The name becomes a file name: no folder may be reached through it.
+  std::string safe;
+  for (char c : appName) safe += c == '/' ? '_' : c;
+  if (safe.empty() || safe == "." || safe == "..") safe = "corvala4";
+  return ConfigHome() + "/corvala4/" + safe + ".ini";
+}
+
+std::string GetSetting(const std::string& appName, const std::string& section, const std::string& key,
+                       const std::string& defaultValue) {
+  std::string content;
+  if (ReadWholeFile(SettingsFilePath(appName), content) != 0) return defaultValue;
+  bool inSection = false;
+  std::optional<std::string> found;
+  for (const std::string& raw : SplitLines(content)) {
+    IniLine line = ParseLine(raw);
+    if (line.kind == IniLine::Section) inSection = SameName(line.name, section);
+    else if (line.kind == IniLine::Entry && inSection && SameName(line.name, key)) found = line.value;
+  }
+  return found ? *found : defaultValue;
+}
+
+void SaveSetting(const std::string& appName, const std::string& section, const std::string& key,
+                 const std::string& value) {
+  std::string path = SettingsFilePath(appName);
+  std::string content;
+  int rc = ReadWholeFile(path, content);
+  // A store that exists but cannot be read is never replaced: its other entries would be lost.
+  if (rc != 0 && rc != ENOENT) RaiseStoreError(rc, "读取", path);
+
+  std::vector<std::string> lines = SplitLines(content);
+  // New lines follow the file's own line ends (each line here still holds its CR).
+  std::string cr = !lines.empty() && !lines[0].empty() && lines[0].back() == '\r' ? "\r" : "";
+  std::string entry = Encode(key, true) + "=" + Encode(value, false) + cr;
+  // The last entry of the key wins on reading, so it is the one replaced; else the entry goes
+  // after the last one of the section; else a new section at the end.
+  long entryLine = -1, sectionEnd = -1;
+  bool inSection = false;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    IniLine line = ParseLine(lines[i]);
+    if (line.kind == IniLine::Section) {
+      inSection = SameName(line.name, section);
+      if (inSection) sectionEnd = static_cast<long>(i) + 1;
+    } else if (inSection && line.kind == IniLine::Entry) {
+      if (SameName(line.name, key)) entryLine = static_cast<long>(i);
+      sectionEnd = static_cast<long>(i) + 1;
+    }
+  }
+  if (entryLine >= 0) {
+    lines[static_cast<size_t>(entryLine)] = entry;
+  } else if (sectionEnd >= 0) {
+    lines.insert(lines.begin() + sectionEnd, entry);
+  } else {
+    if (!lines.empty() && !Trim(lines.back()).empty() && lines.back() != "\r") lines.push_back(cr);
+    lines.push_back("[" + Encode(section, true) + "]" + cr);
+    lines.push_back(entry);
+  }
+  std::string out;
+  for (const std::string& l : lines) out += l + "\n";
+
+  std::string folder = path.substr(0, path.find_last_of('/'));
+  if (int e = MakeFolders(folder); e != 0) RaiseStoreError(e, "创建文件夹", folder);
+  if (int e = ReplaceFileAtomically(path, out, 0600); e != 0) RaiseStoreError(e, "写入", path);
+}
+
+std::optional<double> TextToNumber(const std::string& text) {
+  std::string t = Trim(text);
+  if (t.size() > 2 && t[0] == '&' && (t[1] == 'H' || t[1] == 'h' || t[1] == 'O' || t[1] == 'o')) {
+    int base = t[1] == 'H' || t[1] == 'h' ? 16 : 8;
+    double v = 0;
+    for (size_t i = 2; i < t.size(); ++i) {
+      char c = static_cast<char>(std::tolower(static_cast<unsigned char>(t[i])));
+      int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : 99;
+      if (d >= base) return std::nullopt;
+      v = v * base + d;
+    }
+    return v;
+  }
+  size_t i = 0, digits = 0;
+  if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+  while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]))) ++i, ++digits;
+  if (i < t.size() && t[i] == '.') ++i;
+  while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]))) ++i, ++digits;
+  if (digits == 0) return std::nullopt;
+  if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+    ++i;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+    size_t exp = 0;
+    while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]))) ++i, ++exp;
+    if (exp == 0) return std::nullopt;
+  }
+  if (i != t.size()) return std::nullopt;
+  return std::strtod(t.c_str(), nullptr);
+}
+
+int32_t TextToLong(const std::string& text) {
+  std::optional<double> number = TextToNumber(text);
+  if (!number) Raise(err::TypeMismatch, "类型不匹配" + ErrDetailSep() + "不是数字: '" + text + "'");
+  // Halves go to the even neighbour, as the platform's conversion rounds.
+  double r = std::nearbyint(*number);
+  if (!(r >= -2147483648.0 && r <= 2147483647.0))
+    Raise(err::Overflow, "溢出" + ErrDetailSep() + "超出 32 位整数的范围: '" + text + "'");
+  return static_cast<int32_t>(r);
+}
+
+bool TextToBool(const std::string& text) {
+  std::string t = Trim(text);
+  if (SameName(t, "true")) return true;
+  if (SameName(t, "false")) return false;
+  std::optional<double> number = TextToNumber(t);
+  if (!number) Raise(err::TypeMismatch, "类型不匹配" + ErrDetailSep() + "不是逻辑值: '" + text + "'");
+  return *number != 0;
+}
+
+}  // namespace corvala4
