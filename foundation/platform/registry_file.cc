@@ -135,6 +135,15 @@ bool Continues(const std::string& text) {
   return eq != std::string::npos && t.find('"', eq) == std::string::npos;
 }
 
+/// A line that can go on hex data: hex digits, commas and blanks, maybe a closing backslash.
+bool HexOnly(const std::string& line) {
+  std::string t = Trim(line);
+  if (t.empty()) return false;
+  for (char c : t)
+    if (HexDigit(c) < 0 && c != ',' && c != ' ' && c != '\t' && c != '\\') return false;
+  return true;
+}
+
 /// A REG_SZ that the quoted form can carry unchanged.
 bool PlainText(const RegistryData& data, std::string& text) {
   const std::string& b = data.Bytes;
@@ -175,16 +184,18 @@ RegistryDocument::RegistryDocument(std::string rootName, std::string bytes) : ro
 void RegistryDocument::Parse(const std::string& bytes) {
   size_t firstEnd = bytes.find('\n');
   if (firstEnd != std::string::npos && firstEnd > 0 && bytes[firstEnd - 1] == '\r') eol_ = "\r\n";
-  size_t start = 0;
-  std::string pending;
-  while (start < bytes.size()) {
+  std::vector<std::string> physical;
+  for (size_t start = 0; start < bytes.size();) {
     size_t nl = bytes.find('\n', start);
     size_t end = nl == std::string::npos ? bytes.size() : nl + 1;
-    pending += bytes.substr(start, end - start);
+    physical.push_back(bytes.substr(start, end - start));
     start = end;
-    if (start < bytes.size() && Continues(FromCodePage(pending))) continue;
-    lines_.push_back(Interpret(std::move(pending)));
-    pending.clear();
+  }
+  for (size_t i = 0; i < physical.size(); ++i) {
+    std::string raw = physical[i];
+    while (i + 1 < physical.size() && Continues(FromCodePage(raw)) && HexOnly(physical[i + 1]))
+      raw += physical[++i];
+    lines_.push_back(Interpret(std::move(raw)));
   }
 }
 
