@@ -4,15 +4,21 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "corvala4/test_case.h"
 
 namespace corvala4 {
 
 class TesterCore;
+class OutputFiles;
+class TestCaseStatus;
 
 class TestCaseImpl : public TestCase {
  public:
+  TestCaseImpl();
+  ~TestCaseImpl() override;
+
   // The host's view.
   bool Success() const override { return success_; }
   void SetSuccess(bool value) override { success_ = value; }
@@ -25,7 +31,7 @@ class TestCaseImpl : public TestCase {
 
   // Filled by the loaders.
   void SetCaption(std::string v) { caption_ = std::move(v); }
-  std::string Folder() const { return folder_; }
+  const std::string& Folder() const { return folder_; }
   void SetFolder(std::string v) { folder_ = std::move(v); }
   void SetProjectFileName(std::string v) { project_file_name_ = std::move(v); }
   std::string FuncNumText() const { return func_num_text_; }
@@ -33,16 +39,40 @@ class TestCaseImpl : public TestCase {
   bool Mandatory() const { return mandatory_; }
   void SetMandatory(bool v) { mandatory_ = v; }
 
+  /// The declared output files, in definition order; created empty on first use.
+  std::shared_ptr<corvala4::OutputFiles> OutputFiles();
+
   /// CurrentTester's standard directory joined with Folder.
   std::string StandardFolder() const;
   bool StandardFolderExists() const;
+  /// "%0_%1_%2_Passed.txt" (host, project, function code) in the standard folder.
+  std::string PassMarkerFile() const;
+
+  /// Whether the pass marker exists; writing false removes it, true writes it.
+  bool Passed();
+  void SetPassed(bool value);
+  /// Compares every output file; with record, writes or removes the pass marker.
+  void UpdateStatus(bool record);
+
+  /// Caption, then "(必测)", "(通过)" and "(缺失)" as they apply.
+  std::string DisplayCaption();
+  /// Copies the standard folder over the working folder and deletes the outputs
+  /// the calculation must produce anew.
+  void PrepareTestFolder();
+  /// The working folder first, the standard folder second, to the external compare program.
+  void CompareWithTool();
 
   void Attach(TesterCore& tester);
+  /// Clears the output files and unbinds the pass record, so no reference cycle stays.
   void Detach();
   TesterCore* Owner() const { return owner_; }
 
  private:
+  TestCaseStatus& Status();
+
   bool success_ = true;
+  std::shared_ptr<corvala4::OutputFiles> output_files_;
+  std::unique_ptr<TestCaseStatus> status_;
   TesterCore* owner_ = nullptr;
   std::string caption_;
   std::string folder_;
@@ -50,5 +80,9 @@ class TestCaseImpl : public TestCase {
   std::string func_num_text_;
   bool mandatory_ = false;
 };
+
+/// The function code as the scripting runtime reads a number from text, rounded
+/// half to even; error 6 when it does not fit 16 bits.
+int16_t ReadFuncNum(std::string_view text);
 
 }  // namespace corvala4

@@ -19,11 +19,39 @@ std::shared_ptr<TestCaseImpl> TestCasesImpl::At(int32_t Index) const {
 }
 
 void TestCasesImpl::Clear() {
-  for (size_t n = cases_.size(); n > 0 && !cases_.empty(); --n) {
-    std::shared_ptr<TestCaseImpl> first = cases_.front();
-    first->Detach();
-    cases_.erase(cases_.begin());
-  }
+  // First to last, as if each were taken from the front; one erase keeps it linear.
+  std::vector<std::shared_ptr<TestCaseImpl>> taken;
+  taken.swap(cases_);
+  for (const std::shared_ptr<TestCaseImpl>& tc : taken) tc->Detach();
+}
+
+namespace {
+
+void CountOne(int16_t& count) {
+  if (count == INT16_MAX) Raise(err::Overflow);
+  ++count;
+}
+
+}  // namespace
+
+int16_t TestCasesImpl::MandatoryCount() const {
+  int16_t count = 0;
+  for (const auto& tc : cases_)
+    if (tc->Mandatory()) CountOne(count);
+  return count;
+}
+
+int16_t TestCasesImpl::PassedCount() const {
+  int16_t count = 0;
+  for (const auto& tc : cases_)
+    if (tc->Passed()) CountOne(count);
+  return count;
+}
+
+bool TestCasesImpl::AllMandatoryPassed() const {
+  for (const auto& tc : cases_)
+    if (tc->Mandatory() && !tc->Passed()) return false;
+  return true;
 }
 
 }  // namespace corvala4

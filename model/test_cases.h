@@ -17,9 +17,20 @@ class TestCasesImpl : public TestCases {
   /// The internal view of the case at a 1-based position (error 9 out of range).
   std::shared_ptr<TestCaseImpl> At(int32_t Index) const;
 
+  /// Appends; no key, no duplicate check.
   void Add(std::shared_ptr<TestCaseImpl> tc) { cases_.push_back(std::move(tc)); }
   /// Detaches and removes every case, first to last.
   void Clear();
+
+  /// Cases that must be tested (error 6 beyond 32767 cases).
+  int16_t MandatoryCount() const;
+  /// Cases whose pass marker exists.
+  int16_t PassedCount() const;
+  /// No mandatory case is without its pass marker; true when empty.
+  bool AllMandatoryPassed() const;
+
+  /// The cases in order, for the module's own loops.
+  const std::vector<std::shared_ptr<TestCaseImpl>>& Cases() const { return cases_; }
 
  private:
   std::vector<std::shared_ptr<TestCaseImpl>> cases_;

@@ -1,0 +1,331 @@
+#include "results/line_compare.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <iconv.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "foundation/errors.h"
+#include "foundation/format_msg.h"
+#include "foundation/platform/code_page.h"
+
+namespace corvala4 {
+
+namespace {
+
+// The three characters of a date stamp, in UTF-8.
+constexpr std::string_view kDateParts[] = {"年", "月", "日"};
+
+[[noreturn]] void RaiseReadError(const std::string& path, int code) {
+  int32_t number = code == ENOENT                      ? err::FileNotFound
+                   : (code == EACCES || code == EPERM) ? err::PermissionDenied
+                   : code == EISDIR                    ? err::PathFileAccess
+                                                       : err::DeviceIO;
+  throw Error(number, kModuleSource, FormatMsg("读取文件'%0'失败: %1", path, strerror(code)));
+}
+
+/// Reads one file in blocks, by offset, so that a comparison can go back to the
+/// start of a line after the bytes of that line have been passed.
+class BlockReader {
+ public:
+  BlockReader(const std::string& path, size_t blockSize)
+      : path_(path), buf_(new char[blockSize]), cap_(blockSize) {
+    fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) RaiseReadError(path_, errno);
+    posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+  }
+  ~BlockReader() { close(fd_); }
+  BlockReader(const BlockReader&) = delete;
+  BlockReader& operator=(const BlockReader&) = delete;
+
+  /// Offset of the next byte.
+  int64_t Pos() const { return base_ + static_cast<int64_t>(cur_); }
+  /// The bytes from Pos() that are in memory, reading a block when none are; empty at the end.
+  std::string_view Bytes() {
+    if (cur_ == len_ && !eof_) Fill(Pos());
+    return {buf_.get() + cur_, len_ - cur_};
+  }
+  void Skip(size_t n) { cur_ += n; }
+  /// Moves to an offset, reading again only when it is no longer in memory.
+  void Seek(int64_t pos) {
+    if (pos >= base_ && pos <= base_ + static_cast<int64_t>(len_)) {
+      cur_ = static_cast<size_t>(pos - base_);
+    } else {
+      base_ = pos;
+      cur_ = len_ = 0;
+      eof_ = false;
+    }
+  }
+
+ private:
+  void Fill(int64_t pos) {
+    base_ = pos;
+    cur_ = len_ = 0;
+    while (len_ < cap_) {
+      ssize_t got = pread(fd_, buf_.get() + len_, cap_ - len_, base_ + static_cast<int64_t>(len_));
+      if (got < 0) {
+        if (errno == EINTR) continue;
+        RaiseReadError(path_, errno);
+      }
+      if (got == 0) break;
+      len_ += static_cast<size_t>(got);
+    }
+    eof_ = len_ < cap_;
+  }
+
+  std::string path_;
+  int fd_ = -1;
+  std::unique_ptr<char[]> buf_;
+  size_t cap_;
+  int64_t base_ = 0;  // file offset of buf_[0]
+  size_t cur_ = 0;
+  size_t len_ = 0;
+  bool eof_ = false;  // the file ends at base_ + len_
+};
+
+/// Decodes a line piece by piece in the code page and watches for 年, 月, 日 in order.
+class DateDetector {
+ public:
+  DateDetector() {
+    cd_ = iconv_open("UTF-8", CodePageName().c_str());
+    if (cd_ == kNoConverter) cd_ = iconv_open("UTF-8", "UTF-8");
+  }
+  ~DateDetector() {
+    if (cd_ != kNoConverter) iconv_close(cd_);
+  }
+  DateDetector(const DateDetector&) = delete;
+  DateDetector& operator=(const DateDetector&) = delete;
+
+  void Reset() {
+    stage_ = 0;
+    len_ = 0;
+    if (cd_ != kNoConverter) iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+  }
+  void Feed(std::string_view bytes) {
+    while (!bytes.empty() && !Found()) {
+      size_t n = std::min(bytes.size(), sizeof stage_buf_ - len_);
+      memcpy(stage_buf_ + len_, bytes.data(), n);
+      len_ += n;
+      bytes.remove_prefix(n);
+      if (len_ == sizeof stage_buf_) Drain(false);
+    }
+  }
+  /// The line has ended: decode what is left.
+  void Finish() { Drain(true); }
+  bool Found() const { return stage_ == 3; }
+
+ private:
+  static inline const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+
+  void Drain(bool final) {
+    char* in = stage_buf_;
+    size_t left = len_;
+    if (cd_ == kNoConverter) {
+      Scan({in, left});
+      left = 0;
+    }
+    while (left > 0 && !Found()) {
+      char out[4096];
+      char* dst = out;
+      size_t room = sizeof out;
+      size_t rc = iconv(cd_, &in, &left, &dst, &room);
+      int error = rc == static_cast<size_t>(-1) ? errno : 0;
+      Scan({out, static_cast<size_t>(dst - out)});
+      if (error == EILSEQ) {
+        // A byte that does not decode stands for a replacement character.
+        ++in;
+        --left;
+      } else if (error == EINVAL) {
+        // A character cut at the end of this piece: keep it for the next one.
+        if (final) left = 0;
+        break;
+      } else if (error != 0 && error != E2BIG) {
+        left = 0;
+      }
+    }
+    if (Found()) left = 0;
+    memmove(stage_buf_, in, left);
+    len_ = left;
+  }
+  // iconv hands out whole characters, so no part is ever cut between two calls.
+  void Scan(std::string_view utf8) {
+    size_t pos = 0;
+    while (stage_ < 3) {
+      size_t hit = utf8.find(kDateParts[stage_], pos);
+      if (hit == std::string_view::npos) return;
+      pos = hit + kDateParts[stage_].size();
+      ++stage_;
+    }
+  }
+
+  iconv_t cd_;
+  int stage_ = 0;
+  char stage_buf_[16384];
+  size_t len_ = 0;
+};
+
+/// Length of the common start of a and b (n bytes at most).
+size_t CommonPrefix(const char* a, const char* b, size_t n) {
+  constexpr size_t kStep = 16384;
+  size_t i = 0;
+  while (i < n) {
+    size_t m = std::min(kStep, n - i);
+    if (memcmp(a + i, b + i, m) != 0) {
+      while (a[i] == b[i]) ++i;
+      return i;
+    }
+    i += m;
+  }
+  return n;
+}
+
+/// Where the last line that lies wholly inside the equal bytes ends (0: none). A CR
+/// as the last equal byte does not count: the byte after it decides between CR and CR LF.
+size_t SafeLineEnd(const char* p, size_t m) {
+  if (m == 0) return 0;
+  if (p[m - 1] == '\n') return m;
+  size_t limit = m - 1;
+  const char* lf = static_cast<const char*>(memrchr(p, '\n', limit));
+  size_t from = lf ? static_cast<size_t>(lf - p) + 1 : 0;
+  const char* cr = static_cast<const char*>(memrchr(p + from, '\r', limit - from));
+  if (cr) return static_cast<size_t>(cr - p) + 1;
+  return from;
+}
+
+/// First CR or LF in v, or v.size().
+size_t FindTerminator(std::string_view v) {
+  const char* lf = static_cast<const char*>(memchr(v.data(), '\n', v.size()));
+  size_t limit = lf ? static_cast<size_t>(lf - v.data()) : v.size();
+  const char* cr = static_cast<const char*>(memchr(v.data(), '\r', limit));
+  return cr ? static_cast<size_t>(cr - v.data()) : limit;
+}
+
+/// Walks the current line of a reader in pieces and consumes its terminator.
+class LineCursor {
+ public:
+  explicit LineCursor(BlockReader& reader) : r_(reader) {}
+  /// The next piece of the line; empty once the line (and its terminator) is passed.
+  std::string_view Piece() {
+    if (done_) return {};
+    std::string_view v = r_.Bytes();
+    if (v.empty()) {
+      done_ = true;
+      return {};
+    }
+    size_t t = FindTerminator(v);
+    if (t > 0) return v.substr(0, t);
+    bool cr = v[0] == '\r';
+    r_.Skip(1);
+    if (cr) {
+      std::string_view w = r_.Bytes();
+      if (!w.empty() && w[0] == '\n') r_.Skip(1);
+    }
+    done_ = true;
+    return {};
+  }
+  void Take(size_t n) { r_.Skip(n); }
+
+ private:
+  BlockReader& r_;
+  bool done_ = false;
+};
+
+/// Reads the next line of each file and tells whether the two match. Both lines are
+/// decoded whole: this is reached only for lines in which the bytes differ.
+bool NextLinesMatch(BlockReader& a, BlockReader& b, DateDetector& da, DateDetector& db) {
+  LineCursor ca(a), cb(b);
+  da.Reset();
+  db.Reset();
+  bool equal = true;
+  while (true) {
+    std::string_view pa = ca.Piece();
+    std::string_view pb = cb.Piece();
+    if (pa.empty() && pb.empty()) break;
+    if (pa.empty() || pb.empty()) {
+      // One line has ended, the other goes on.
+      equal = false;
+      da.Feed(pa);
+      db.Feed(pb);
+      ca.Take(pa.size());
+      cb.Take(pb.size());
+      continue;
+    }
+    size_t k = std::min(pa.size(), pb.size());
+    if (equal && memcmp(pa.data(), pb.data(), k) != 0) equal = false;
+    da.Feed(pa.substr(0, k));
+    db.Feed(pb.substr(0, k));
+    ca.Take(k);
+    cb.Take(k);
+  }
+  if (equal) return true;
+  da.Finish();
+  db.Finish();
+  return da.Found() || db.Found();
+}
+
+}  // namespace
+
+bool LooksLikeDate(std::string_view line) {
+  size_t pos = 0;
+  for (std::string_view part : kDateParts) {
+    size_t hit = line.find(part, pos);
+    if (hit == std::string_view::npos) return false;
+    pos = hit + part.size();
+  }
+  return true;
+}
+
+bool LinesMatch(std::string_view standardLine, std::string_view outputLine) {
+  if (LooksLikeDate(standardLine)) return true;
+  if (LooksLikeDate(outputLine)) return true;
+  return standardLine == outputLine;
+}
+
+bool SameLines(const std::string& standardPath, const std::string& outputPath, size_t blockSize) {
+  BlockReader a(standardPath, blockSize);
+  BlockReader b(outputPath, blockSize);
+  std::optional<DateDetector> da, db;
+  while (true) {
+    // While the bytes are equal the lines are too: pass them without splitting,
+    // noting where the last line both files share whole ends.
+    int64_t lineA = a.Pos();
+    int64_t lineB = b.Pos();
+    while (true) {
+      std::string_view va = a.Bytes();
+      std::string_view vb = b.Bytes();
+      if (va.empty() || vb.empty()) break;
+      size_t n = std::min(va.size(), vb.size());
+      size_t m = CommonPrefix(va.data(), vb.data(), n);
+      size_t safe = SafeLineEnd(va.data(), m);
+      if (safe > 0) {
+        lineA = a.Pos() + static_cast<int64_t>(safe);
+        lineB = b.Pos() + static_cast<int64_t>(safe);
+      }
+      a.Skip(m);
+      b.Skip(m);
+      if (m < n) break;
+    }
+    bool endA = a.Bytes().empty();
+    bool endB = b.Bytes().empty();
+    if (endA && endB) return true;
+    // A difference, or one file goes on: compare from the start of that line, line by line.
+    a.Seek(lineA);
+    b.Seek(lineB);
+    endA = a.Bytes().empty();
+    endB = b.Bytes().empty();
+    if (endA || endB) return endA && endB;
+    if (!da) {
+      da.emplace();
+      db.emplace();
+    }
+    if (!NextLinesMatch(a, b, *da, *db)) return false;
+  }
+}
+
+}  // namespace corvala4

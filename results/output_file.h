@@ -1,0 +1,94 @@
+// One declared output file of a case, and how it compares with its standard file.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace corvala4 {
+
+class TestCaseImpl;
+class OutputFile;
+
+/// The six comparison states.
+enum OutputFileState : int32_t {
+  NotCompared = 0,
+  OutputMissing = 1,
+  StandardMissing = 2,
+  LengthDiffers = 3,
+  ContentDiffers = 4,
+  Same = 5,
+};
+
+/// The display text of a state ("未知" for a value outside the six).
+std::string OutputFileStateText(OutputFileState state);
+
+/// The comparison state of one output file, and the comparison itself.
+class OutputFileStatus {
+ public:
+  void Attach(OutputFile& outputFile) { owner_ = &outputFile; }
+  void Detach() { owner_ = nullptr; }
+  /// Decides the state anew; on failure the state keeps its previous value.
+  void Refresh();
+  OutputFileState State() const { return state_; }
+  bool IsSame() const { return state_ == Same; }
+  std::string Text() const { return OutputFileStateText(state_); }
+
+  std::string StandardPath() const;
+  std::string OutputPath() const;
+  bool SameLength() const;
+  /// Only for two existing files of the same size.
+  bool SameContent() const;
+
+ private:
+  const OutputFile& Owner() const;
+
+  OutputFile* owner_ = nullptr;
+  OutputFileState state_ = NotCompared;
+};
+
+class OutputFile {
+ public:
+  OutputFile();
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  /// From an item of a TXT output list: "<name>" marks a file the calculation keeps.
+  void InitFromText(TestCaseImpl& testCase, const std::string& item);
+  /// From an XML output element: the name is trimmed, brackets stay.
+  void Init(TestCaseImpl& testCase, const std::string& name, bool kept);
+
+  std::string Name() const { return name_; }
+  bool Keep() const { return keep_; }
+  TestCaseImpl* Owner() const { return owner_; }
+
+  /// The case's standard folder joined with Name.
+  std::string StandardPath() const;
+  /// The case's working folder joined with Name.
+  std::string OutputPath() const;
+
+  void Compare() { Status().Refresh(); }
+  bool IsSame() const { return status_ && status_->IsSame(); }
+  OutputFileState State() const { return status_ ? status_->State() : NotCompared; }
+  std::string StatusText() const { return OutputFileStateText(State()); }
+  OutputFileStatus& Status();
+
+  /// Deletes the produced file when it is there; refuses a name that leaves the test data.
+  void DeleteOutput();
+  /// Hands the produced file and then the standard file to the external compare program.
+  void CompareWithTool();
+  /// Drops the status's reference to this file, then this file's reference to its case.
+  void Detach();
+
+ private:
+  TestCaseImpl& RequireOwner() const;
+  void SetOwner(TestCaseImpl& testCase);
+
+  TestCaseImpl* owner_ = nullptr;
+  std::string name_;
+  bool keep_ = false;
+  std::unique_ptr<OutputFileStatus> status_;
+};
+
+}  // namespace corvala4

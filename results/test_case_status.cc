@@ -1,0 +1,70 @@
+#include "results/test_case_status.h"
+
+#include "engine/tester_core.h"
+#include "foundation/detailed_fso.h"
+#include "foundation/errors.h"
+#include "foundation/globals.h"
+#include "model/path_guard.h"
+#include "model/test_case.h"
+#include "results/output_files.h"
+
+namespace corvala4 {
+
+namespace {
+
+constexpr const char* kMarkerText = "This Case Passed!";
+
+}  // namespace
+
+TestCaseImpl& TestCaseStatus::Owner() const {
+  if (!owner_) Raise(err::ObjectNotSet);
+  return *owner_;
+}
+
+std::string TestCaseStatus::PassMarkerFile() const { return Owner().PassMarkerFile(); }
+
+bool TestCaseStatus::Passed() const { return FSO().FileExists(PassMarkerFile()); }
+
+void TestCaseStatus::SetPassed(bool value) {
+  if (value)
+    WriteMarker();
+  else
+    DeleteMarker();
+}
+
+void TestCaseStatus::RequireSafeFolder(const std::string& marker) const {
+  if (!StaysInside(Owner().Folder())) RaiseUnsafePath(marker);
+}
+
+void TestCaseStatus::WriteMarker() {
+  std::string marker = PassMarkerFile();
+  if (FSO().FileExists(marker)) return;
+  RequireSafeFolder(marker);
+  std::unique_ptr<TextStream> stream = FSO().OpenTextFile(marker, ForWriting, true, TristateFalse);
+  stream->Write(kMarkerText);
+  stream->Close();
+}
+
+void TestCaseStatus::DeleteMarker() {
+  std::string marker = PassMarkerFile();
+  if (!FSO().FileExists(marker)) return;
+  RequireSafeFolder(marker);
+  FSO().DeleteFile(marker, true);
+}
+
+void TestCaseStatus::UpdateStatus(bool record) {
+  TestCaseImpl& tc = Owner();
+  OutputFiles& files = *tc.OutputFiles();
+  int32_t same = 0;
+  for (const std::shared_ptr<OutputFile>& file : files) {
+    file->Compare();
+    if (file->IsSame()) {
+      if (same == 32767) Raise(err::Overflow);
+      ++same;
+    }
+  }
+  if (!record) return;
+  SetPassed(same == files.Count() && tc.Success());
+}
+
+}  // namespace corvala4
