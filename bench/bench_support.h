@@ -1,0 +1,95 @@
+// What the benchmarks share: a scratch folder for large files, a tester with an
+// open context, wall-clock timing, and running a reference command.
+#pragma once
+
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "corvala4/tester.h"
+#include "engine/tester_core.h"
+
+extern char** environ;
+
+namespace corvala4::bench {
+
+/// A fresh folder under $CORVALA4_BENCH_DIR (default /tmp), removed with everything in it.
+class ScratchDir {
+ public:
+  ScratchDir() {
+    const char* base = getenv("CORVALA4_BENCH_DIR");
+    std::string templ = std::string(base && *base ? base : "/tmp") + "/corvala4-bench-XXXXXX";
+    if (!mkdtemp(templ.data())) {
+      perror("mkdtemp");
+      exit(1);
+    }
+    path_ = templ;
+  }
+  ~ScratchDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+/// A tester whose context is open over `standard`, with its settings kept in the scratch folder.
+class Context {
+ public:
+  Context(const ScratchDir& dir, const std::string& standard) {
+    setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+    setenv("CORVALA4_REGISTRY_DIR", (dir / "registry").c_str(), 1);
+    tester.SetHostEXE(dir / "calc");
+    tester.Core().OpenContext();
+    tester.Core().SetStandardFolder(standard);
+  }
+  ~Context() { tester.Core().CloseContext(); }
+  TesterCore& Core() { return tester.Core(); }
+
+ private:
+  Tester tester;
+};
+
+inline double Seconds(const std::function<void()>& fn) {
+  auto start = std::chrono::steady_clock::now();
+  fn();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+/// Runs a command to its end (no shell); returns its exit status.
+inline int Run(const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid;
+  if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+    perror(argv[0]);
+    exit(1);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+/// Reads a file once, so that the measurements find it in the page cache.
+inline void Warm(const std::string& path) {
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f) return;
+  static char buffer[1 << 20];
+  while (fread(buffer, 1, sizeof buffer, f) == sizeof buffer) {
+  }
+  fclose(f);
+}
+
+}  // namespace corvala4::bench
