@@ -159,8 +159,9 @@ TEST(RegExpTest, FlagsAndEngineSyntax) {
 
 TEST(RegExpTest, BadPatternFailsWithError5NamingIt) {
   RegExp re;
-  for (const char* bad : {"(?=a)b", "(ab", "a**", "(a)\\1"}) {
+  for (const char* bad : {"(?=a)b", "(ab", "a**", "(a)\\1", "^a)(b"}) {
     re.Pattern = bad;
+    re.Multiline = true;
     try {
       re.Test("ab");
       ADD_FAILURE() << bad;

@@ -124,10 +124,11 @@ std::string TranslateEscape(std::string_view p, size_t& at, bool inClass) {
   return out;
 }
 
-/// The pattern as RE2 tokens; topLevelAlternation tells whether "|" occurs outside groups.
-std::vector<Token> Tokenize(std::string_view p, bool& topLevelAlternation) {
+/// The pattern as RE2 tokens; whole tells whether the pattern is one sequence at the top level
+/// (no "|" outside groups, no unbalanced ")"), so that it can be put into a group of its own.
+std::vector<Token> Tokenize(std::string_view p, bool& whole) {
   std::vector<Token> tokens;
-  topLevelAlternation = false;
+  whole = true;
   int depth = 0;
   size_t at = 0;
   while (at < p.size()) {
@@ -175,8 +176,8 @@ std::vector<Token> Tokenize(std::string_view p, bool& topLevelAlternation) {
       t.line_end = c == '$';
     } else {
       if (c == '(') ++depth;
+      if ((c == ')' || c == '|') && depth == 0) whole = false;
       if (c == ')' && depth > 0) --depth;
-      if (c == '|' && depth == 0) topLevelAlternation = true;
       size_t len = CodePointLength(p, at);
       t.text = p.substr(at, len);
       at += len;
@@ -198,11 +199,11 @@ struct Translation {
 /// starts the pattern and a "$" that ends it (the common case) get the full rule by consuming the
 /// terminator outside a group that holds the pattern's own match; any other one uses RE2's rule.
 Translation Translate(std::string_view pattern, bool multiline) {
-  bool alternation = false;
-  std::vector<Token> tokens = Tokenize(pattern, alternation);
+  bool whole = true;
+  std::vector<Token> tokens = Tokenize(pattern, whole);
   Translation t;
-  bool leading = multiline && !alternation && !tokens.empty() && tokens.front().line_start;
-  bool trailing = multiline && !alternation && tokens.size() > (leading ? 1u : 0u) && tokens.back().line_end;
+  bool leading = multiline && whole && !tokens.empty() && tokens.front().line_start;
+  bool trailing = multiline && whole && tokens.size() > (leading ? 1u : 0u) && tokens.back().line_end;
   size_t first = leading ? 1 : 0;
   size_t last = tokens.size() - (trailing ? 1 : 0);
   std::string body;
