@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 #include <thread>
 
 #include "foundation/errors.h"
@@ -47,11 +48,15 @@ class SpawnLauncher : public ProcessLauncher {
                         commandText);
     }
     // Nobody waits for the program; this thread collects its exit so that no zombie stays.
-    std::thread([pid] {
-      int status = 0;
-      while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-      }
-    }).detach();
+    try {
+      std::thread([pid] {
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+      }).detach();
+    } catch (const std::system_error&) {
+      // The program runs all the same; without a thread it stays a zombie until the host exits.
+    }
   }
 };
 
