@@ -228,6 +228,7 @@ TEST_F(TesterCoreTest, EntryOperationsGuardAgainstReentry) {
   EXPECT_EQ(1u, ui->boxes.size());
   EXPECT_NE(std::string::npos, env.ReadLog().find("Error: 测试已经在执行了!"));
   G().TestRunning = false;
+  WriteFile(env.dir() / "calc", "host");
   first.LaunchNoUI();
   EXPECT_FALSE(G().TestRunning);
   EXPECT_EQ(nullptr, G().CurrentTester);
