@@ -86,6 +86,13 @@ TEST(CodePageTest, Utf8CodePageRepairsBrokenInput) {
   EXPECT_EQ("中文", ToCodePage("中文"));
   EXPECT_EQ(std::string("ok") + kReplacement + "(", FromCodePage("ok\xC3("));
   EXPECT_EQ(std::string("x") + kReplacement, FromCodePage("x\xE4\xB8"));
+  // Overlong forms and surrogates are not valid UTF-8 either.
+  for (const char* bad : {"a\xC0\x80", "a\xED\xA0\x80", "a\xE0\x80\x80"}) {
+    std::string text = FromCodePage(bad);
+    EXPECT_NE(bad, text);
+    EXPECT_NE(std::string::npos, text.find(kReplacement)) << bad;
+  }
+  EXPECT_EQ("\xF0\x9F\x98\x80\xE4\xB8\xAD", FromCodePage("\xF0\x9F\x98\x80\xE4\xB8\xAD"));
 }
 
 TEST(CodePageTest, AnUnknownCodePageActsAsUtf8) {

@@ -96,8 +96,45 @@ size_t Utf8Length(const char* p, size_t left) {
   return std::min(n, left);
 }
 
+bool IsUtf8(const std::string& name);
+
+/// Strict UTF-8 check (no overlong forms, no surrogates, nothing above U+10FFFF).
+bool ValidUtf8(std::string_view s) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(s.data());
+  const unsigned char* end = p + s.size();
+  while (p < end) {
+    if (*p < 0x80) {
+      ++p;
+      continue;
+    }
+    size_t n;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (*p >= 0xC2 && *p <= 0xDF) {
+      n = 1;
+    } else if (*p >= 0xE0 && *p <= 0xEF) {
+      n = 2;
+      if (*p == 0xE0) lo = 0xA0;
+      if (*p == 0xED) hi = 0x9F;
+    } else if (*p >= 0xF0 && *p <= 0xF4) {
+      n = 3;
+      if (*p == 0xF0) lo = 0x90;
+      if (*p == 0xF4) hi = 0x8F;
+    } else {
+      return false;
+    }
+    if (static_cast<size_t>(end - p) <= n) return false;
+    if (p[1] < lo || p[1] > hi) return false;
+    for (size_t i = 2; i <= n; ++i)
+      if (p[i] < 0x80 || p[i] > 0xBF) return false;
+    p += n + 1;
+  }
+  return true;
+}
+
 /// Any codeset to valid UTF-8: undecodable bytes become U+FFFD.
 std::string DecodeToUtf8(std::string_view bytes, const std::string& from) {
+  // Text already in valid UTF-8 needs no conversion, only a copy.
+  if (IsUtf8(from) && ValidUtf8(bytes)) return std::string(bytes);
   Converter cv(from, "UTF-8");
   // A multi-byte unit (UTF-16, UTF-32) that does not decode is skipped as a whole.
   size_t unit = 1;

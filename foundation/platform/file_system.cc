@@ -531,7 +531,15 @@ class PosixTextStream : public TextStream {
 
   std::string ReadAll() override {
     Require(ForReading);
-    while (!eof_) ReadMore(std::max<size_t>(peek_.size(), 256 * 1024));
+    // Size the buffer once from the file's length, so a large file is not copied
+    // over and over while it grows.
+    struct stat st {};
+    if (fstat(fd_.get(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+      peek_.reserve(peek_.size() + static_cast<size_t>(st.st_size) + 1);
+    while (!eof_) {
+      size_t room = peek_.capacity() - peek_.size();
+      ReadMore(room >= 64 * 1024 ? room : std::max<size_t>(peek_.size(), 256 * 1024));
+    }
     std::string bytes = std::move(peek_);
     peek_.clear();
     bool at_start = !started_;
