@@ -23,8 +23,8 @@ bool SameKey(const std::string& a, const std::string& b) {
 }
 
 std::string IndexText(const StringCollection::Index& index) {
-  if (const int32_t* pos = std::get_if<int32_t>(&index)) return "位置 " + std::to_string(*pos);
-  return "键 '" + std::get<std::string>(index) + "'";
+  if (!index.IsKey) return "位置 " + std::to_string(index.Position);
+  return "键 '" + index.Key + "'";
 }
 
 [[noreturn]] void RaiseBadIndex(const StringCollection::Index& index, int32_t count) {
@@ -41,9 +41,8 @@ long StringCollection::FindKey(const std::string& key) const {
 }
 
 long StringCollection::Find(const Index& index) const {
-  if (const int32_t* pos = std::get_if<int32_t>(&index))
-    return *pos >= 1 && *pos <= Count() ? *pos - 1 : -1;
-  return FindKey(std::get<std::string>(index));
+  if (!index.IsKey) return index.Position >= 1 && index.Position <= Count() ? index.Position - 1 : -1;
+  return FindKey(index.Key);
 }
 
 size_t StringCollection::Slot(const Index& index) const {

@@ -6,7 +6,6 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <variant>
 #include <vector>
 
 #include "foundation/value.h"
@@ -16,7 +15,14 @@ namespace corvala4 {
 class StringCollection {
  public:
   /// A 1-based position or a key (keys are compared without regard to case).
-  using Index = std::variant<int32_t, std::string>;
+  struct Index {
+    Index(int32_t position) : Position(position) {}
+    Index(std::string key) : Key(std::move(key)), IsKey(true) {}
+    Index(const char* key) : Key(key), IsKey(true) {}
+    int32_t Position = 0;
+    std::string Key;
+    bool IsKey = false;
+  };
   using const_iterator = std::vector<std::string>::const_iterator;
 
   /// Stores the text at the end, or before/after the given item; then raises OnAdd.
