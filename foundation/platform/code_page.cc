@@ -168,6 +168,11 @@ std::string ToCodePage(std::string_view utf8) { return ConvertText(utf8, "UTF-8"
 
 std::string FromCodePage(std::string_view bytes) { return ConvertText(bytes, CodePageName(), "UTF-8"); }
 
+std::string FromCodePageOwned(std::string&& bytes) {
+  if (IsUtf8(CodePageName()) && ValidUtf8(bytes)) return std::move(bytes);
+  return FromCodePage(std::string_view(bytes));
+}
+
 std::string ConvertText(std::string_view bytes, const std::string& from, const std::string& to) {
   // Through UTF-8, so that a bad input byte (U+FFFD) and a character the target
   // lacks ("?") are told apart.

@@ -13,6 +13,8 @@ std::string CodePageName();
 std::string ToCodePage(std::string_view utf8);
 /// The code page to UTF-8; bytes that do not decode become U+FFFD, never a failure.
 std::string FromCodePage(std::string_view bytes);
+/// The same, handing a text that needs no conversion back without copying it.
+std::string FromCodePageOwned(std::string&& bytes);
 /// Between any two codesets, with the same replacement rules.
 std::string ConvertText(std::string_view bytes, const std::string& from, const std::string& to);
 

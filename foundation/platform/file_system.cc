@@ -544,7 +544,7 @@ class PosixTextStream : public TextStream {
     peek_.clear();
     bool at_start = !started_;
     started_ = true;
-    if (format_ != TristateTrue) return FromCodePage(bytes);
+    if (format_ != TristateTrue) return FromCodePageOwned(std::move(bytes));
     std::string_view view = bytes;
     const char* codeset = "UTF-16LE";
     if (at_start && view.size() >= 2 && view.substr(0, 2) == "\xFF\xFE") {
