@@ -8,6 +8,7 @@
 #include "foundation/globals.h"
 #include "foundation/platform/log.h"
 #include "foundation/platform/settings_store.h"
+#include "foundation/text.h"
 #include "foundation/value.h"
 #include "model/test_cases.h"
 #include "results/reporter.h"
@@ -59,10 +60,7 @@ TesterStatus& TesterCore::VersionRecord() {
 std::string TesterCore::HostFolder() { return FSO().GetParentFolderName(host_exe_); }
 
 void TesterCore::LocateDefinitionFile() {
-  std::string base = FSO().GetBaseName(host_exe_);
-  // Only ASCII letters have case in these names.
-  std::transform(base.begin(), base.end(), base.begin(),
-                 [](unsigned char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; });
+  std::string base = AsciiUpperText(FSO().GetBaseName(host_exe_));
   definition_file_ = FSO().BuildPath(HostFolder(), base + "_TEST_DAT.XML");
   is_xml_definition_ = true;
   if (FSO().FileExists(definition_file_)) return;

@@ -6,21 +6,11 @@
 #include "foundation/errors.h"
 #include "foundation/format_msg.h"
 #include "foundation/globals.h"
+#include "foundation/text.h"
 
 namespace corvala4 {
 
 namespace {
-
-bool SameKey(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 std::string IndexText(const StringCollection::Index& index) {
   if (!index.IsKey) return "位置 " + std::to_string(index.Position);
@@ -36,7 +26,7 @@ std::string IndexText(const StringCollection::Index& index) {
 
 long StringCollection::FindKey(const std::string& key) const {
   for (size_t i = 0; i < keys_.size(); ++i)
-    if (keys_[i] && SameKey(*keys_[i], key)) return static_cast<long>(i);
+    if (keys_[i] && SameTextIgnoringCase(*keys_[i], key)) return static_cast<long>(i);
   return -1;
 }
 

@@ -6,21 +6,11 @@
 
 #include "foundation/platform/atomic_file.h"
 #include "foundation/platform/code_page.h"
+#include "foundation/text.h"
 
 namespace corvala4 {
 
 namespace {
-
-bool SameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 std::string Trim(const std::string& s) {
   size_t b = s.find_first_not_of(" \t\r\n");
@@ -212,7 +202,7 @@ RegistryDocument::Line RegistryDocument::Interpret(std::string raw) const {
     line.kind = Line::Key;
     size_t slash = path.find('\\');
     std::string rootPart = path.substr(0, slash);
-    line.ours = SameName(rootPart, root_);
+    line.ours = SameTextIgnoringCase(rootPart, root_);
     line.name = slash == std::string::npos ? std::string() : path.substr(slash + 1);
     return line;
   }
@@ -242,8 +232,8 @@ std::optional<RegistryData> RegistryDocument::Find(const std::string& keyName,
   std::optional<RegistryData> found;
   bool inKey = false;
   for (const Line& line : lines_) {
-    if (line.kind == Line::Key) inKey = line.ours && SameName(line.name, keyName);
-    else if (line.kind == Line::Value && inKey && SameName(line.name, valueName)) found = line.data;
+    if (line.kind == Line::Key) inKey = line.ours && SameTextIgnoringCase(line.name, keyName);
+    else if (line.kind == Line::Value && inKey && SameTextIgnoringCase(line.name, valueName)) found = line.data;
   }
   return found;
 }
@@ -292,10 +282,10 @@ bool RegistryDocument::Set(const std::string& keyName, const std::string& valueN
   for (size_t i = 0; i < lines_.size(); ++i) {
     const Line& l = lines_[i];
     if (l.kind == Line::Key) {
-      inKey = l.ours && SameName(l.name, keyName);
+      inKey = l.ours && SameTextIgnoringCase(l.name, keyName);
       if (inKey) sectionEnd = static_cast<long>(i);
     } else if (l.kind == Line::Value && inKey) {
-      if (SameName(l.name, valueName)) valueAt = static_cast<long>(i);
+      if (SameTextIgnoringCase(l.name, valueName)) valueAt = static_cast<long>(i);
       sectionEnd = static_cast<long>(i);
     }
   }

@@ -14,6 +14,7 @@
 #include "foundation/errors.h"
 #include "foundation/platform/atomic_file.h"
 #include "foundation/platform/log.h"
+#include "foundation/text.h"
 
 namespace corvala4 {
 
@@ -33,17 +34,6 @@ std::string Trim(const std::string& s) {
   if (b == std::string::npos) return {};
   size_t e = s.find_last_not_of(" \t");
   return s.substr(b, e - b + 1);
-}
-
-bool SameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
 }
 
 // A name or value that the plain form cannot hold is written in double quotes with escapes.
@@ -195,8 +185,8 @@ std::string GetSetting(const std::string& appName, const std::string& section, c
   std::optional<std::string> found;
   for (const std::string& raw : SplitLines(content)) {
     IniLine line = ParseLine(raw);
-    if (line.kind == IniLine::Section) inSection = SameName(line.name, section);
-    else if (line.kind == IniLine::Entry && inSection && SameName(line.name, key)) found = line.value;
+    if (line.kind == IniLine::Section) inSection = SameTextIgnoringCase(line.name, section);
+    else if (line.kind == IniLine::Entry && inSection && SameTextIgnoringCase(line.name, key)) found = line.value;
   }
   return found ? *found : defaultValue;
 }
@@ -220,10 +210,10 @@ void SaveSetting(const std::string& appName, const std::string& section, const s
   for (size_t i = 0; i < lines.size(); ++i) {
     IniLine line = ParseLine(lines[i]);
     if (line.kind == IniLine::Section) {
-      inSection = SameName(line.name, section);
+      inSection = SameTextIgnoringCase(line.name, section);
       if (inSection) sectionEnd = static_cast<long>(i) + 1;
     } else if (inSection && line.kind == IniLine::Entry) {
-      if (SameName(line.name, key)) entryLine = static_cast<long>(i);
+      if (SameTextIgnoringCase(line.name, key)) entryLine = static_cast<long>(i);
       sectionEnd = static_cast<long>(i) + 1;
     }
   }
@@ -286,8 +276,8 @@ int32_t TextToLong(const std::string& text) {
 
 bool TextToBool(const std::string& text) {
   std::string t = Trim(text);
-  if (SameName(t, "true")) return true;
-  if (SameName(t, "false")) return false;
+  if (SameTextIgnoringCase(t, "true")) return true;
+  if (SameTextIgnoringCase(t, "false")) return false;
   std::optional<double> number = TextToNumber(t);
   if (!number) Raise(err::TypeMismatch, "类型不匹配" + ErrDetailSep() + "不是逻辑值: '" + text + "'");
   return *number != 0;
