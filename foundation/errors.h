@@ -41,7 +41,8 @@ std::string ErrSummaryText(const Error& e);
 /// "错误 n\r\n位置 s\r\n描述 piece\r\n", piece being the first detail part.
 std::string ErrDetailText(const Error& e);
 
-/// Shows the error dialog; silent for number 0 and for CancelError.
+/// Shows the error dialog of the current tester (its log when it runs without a user
+/// interface); silent for number 0, for CancelError and when no tester is current.
 void ShowError(const Error& e);
 /// Shows whatever was caught: a module error as it is, anything else as a generic error.
 void ShowCurrentError(std::exception_ptr caught);

@@ -4,7 +4,10 @@
 
 #include <stdexcept>
 
+#include "corvala4/tester.h"
+#include "engine/tester_core.h"
 #include "foundation/create_object.h"
+#include "foundation/globals.h"
 #include "tests/test_support.h"
 
 namespace corvala4 {
@@ -33,7 +36,11 @@ TEST(ErrorsTest, ModuleNumbersAreSignedDecimal) {
 }
 
 TEST(ErrorsTest, ShowErrorIsSilentForCancelAndNoError) {
+  testing::IsolatedEnvironment env;
   testing::ScopedScriptedUI ui;
+  Tester tester;
+  tester.Core().SetShowUI(true);
+  G().CurrentTester = &tester.Core();
   ShowError(Error(0, "", "nothing"));
   ShowError(Error(CancelError, "", ""));
   EXPECT_TRUE(ui->errors.empty());
@@ -41,6 +48,15 @@ TEST(ErrorsTest, ShowErrorIsSilentForCancelAndNoError) {
   ASSERT_EQ(1u, ui->errors.size());
   EXPECT_EQ("sum", ui->errors[0].first);
   EXPECT_EQ("错误 76\r\n位置 fs\r\n描述 det\r\n", ui->errors[0].second);
+
+  // A quiet run never opens the dialog; the failure is logged. Without a tester nothing shows.
+  tester.Core().SetShowUI(false);
+  ShowError(Error(76, "fs", "quiet<+>det"));
+  G().CurrentTester = nullptr;
+  ShowError(Error(76, "fs", "nobody<+>det"));
+  EXPECT_EQ(1u, ui->errors.size());
+  EXPECT_NE(std::string::npos, env.ReadLog().find("Error: quiet | 错误 76 | 位置 fs | 描述 det"));
+  EXPECT_EQ(std::string::npos, env.ReadLog().find("nobody"));
 }
 
 TEST(ErrorsTest, HostExceptionsBecomeErrors) {
