@@ -534,11 +534,12 @@ class PosixTextStream : public TextStream {
     // Size the buffer once from the file's length, so a large file is not copied
     // over and over while it grows.
     struct stat st {};
-    if (fstat(fd_.get(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
-      peek_.reserve(peek_.size() + static_cast<size_t>(st.st_size) + 1);
+    bool sized = fstat(fd_.get(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
+    if (sized) peek_.reserve(peek_.size() + static_cast<size_t>(st.st_size) + 1);
     while (!eof_) {
+      // The spare byte of a sized buffer is enough to see the end without growing it.
       size_t room = peek_.capacity() - peek_.size();
-      ReadMore(room >= 64 * 1024 ? room : std::max<size_t>(peek_.size(), 256 * 1024));
+      ReadMore(room >= 64 * 1024 || (sized && room > 0) ? room : std::max<size_t>(peek_.size(), 256 * 1024));
     }
     std::string bytes = std::move(peek_);
     peek_.clear();
