@@ -140,15 +140,18 @@ std::string TestCaseImpl::DisplayCaption() {
 
 void TestCaseImpl::PrepareTestFolder() {
   std::string standard = StandardFolder();
-  std::string work = Current().WorkFolder();
-  std::string target = FSO().BuildPath(work, folder_);
   // Copying writes into the working folder: it must not lead out of the working directory.
-  RequireInside(work, folder_, target, true);
+  if (!StaysInside(folder_)) RaiseUnsafePath(FSO().BuildPath(Current().StandardFolder() + "_make", folder_));
+  // A missing case folder is told as such before anything is created: making the work
+  // directory first would report a standard directory that does not exist as its own failure.
   if (!FSO().FolderExists(standard)) {
     throw Error(CaseFolderMissingError, "",
                 FormatMsg("算例文件夹'%0'不存在!\r\n请检查此文件夹与'%1'中的算例文件夹是否对应.", standard,
                           Current().DefinitionFile()));
   }
+  std::string work = Current().WorkFolder();
+  std::string target = FSO().BuildPath(work, folder_);
+  RequireInside(work, folder_, target, true);
   FSO().CopyFolder(standard, target, true);
   for (const std::shared_ptr<OutputFile>& file : *OutputFiles())
     if (!file->Keep()) file->DeleteOutput();

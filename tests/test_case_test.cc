@@ -77,6 +77,12 @@ TEST_F(TestCaseTest, MissingStandardFolderFailsWithBothLines) {
                 "'中的算例文件夹是否对应.",
             e.Description());
   EXPECT_FALSE(Exists(Work("Beam01")));
+
+  // A standard directory that does not exist at all: the same message, and no work directory is made.
+  tester.Core().SetStandardFolder(env.dir() / "nowhere/TestData");
+  EXPECT_EQ(CaseFolderMissingError, ErrorOf([&] { tc->PrepareTestFolder(); }));
+  EXPECT_FALSE(Exists(env.dir() / "nowhere"));
+  tester.Core().SetStandardFolder(StandardDir());
 }
 
 TEST_F(TestCaseTest, PrepareCopiesOverAndDeletesOutputsToProduce) {
