@@ -4,6 +4,7 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xpath.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -66,9 +67,16 @@ ParseOutcome Parse(const std::string& path) {
   ParseOutcome out;
   // Read through our own descriptor: libxml2 would take the name for a URI and
   // unescape "%" in it. No network, no external entities; errors stay quiet.
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without waiting: a pipe or a device in the definition file's place must not hang the host.
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     out.problem = std::strerror(errno);
+    return out;
+  }
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    out.problem = std::strerror(S_ISDIR(st.st_mode) ? EISDIR : ENODEV);
+    close(fd);
     return out;
   }
   std::unique_ptr<xmlParserCtxt, ParserFree> ctxt(xmlNewParserCtxt());

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <iconv.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -36,8 +37,15 @@ class BlockReader {
  public:
   BlockReader(const std::string& path, size_t blockSize)
       : path_(path), buf_(new char[blockSize]), cap_(blockSize) {
-    fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without waiting: a pipe or a device would block or never end, and only a
+    // regular file has the size the comparison relies on.
+    fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd_ < 0) RaiseReadError(path_, errno);
+    struct stat st {};
+    if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+      close(fd_);
+      RaiseReadError(path_, S_ISDIR(st.st_mode) ? EISDIR : ENODEV);
+    }
     posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
   }
   ~BlockReader() { close(fd_); }

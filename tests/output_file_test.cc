@@ -113,6 +113,14 @@ TEST_F(OutputFileTest, AFailedComparisonKeepsThePreviousState) {
   ASSERT_EQ(0, symlink("/proc/self/mem", Work("C1/r.txt").c_str()));
   EXPECT_NE(0, ErrorOf([&] { file->Compare(); }));
   EXPECT_EQ(Same, file->State());
+  // A pipe would wait for a writer and a device would never end: both fail at once.
+  unlink(Work("C1/r.txt").c_str());
+  ASSERT_EQ(0, mkfifo(Work("C1/r.txt").c_str(), 0600));
+  EXPECT_EQ(err::DeviceIO, ErrorOf([&] { file->Compare(); }));
+  unlink(Work("C1/r.txt").c_str());
+  ASSERT_EQ(0, symlink("/dev/zero", Work("C1/r.txt").c_str()));
+  EXPECT_EQ(err::DeviceIO, ErrorOf([&] { file->Compare(); }));
+  EXPECT_EQ(Same, file->State());
 }
 
 TEST_F(OutputFileTest, ItemsFromBothDefinitionForms) {

@@ -1,6 +1,8 @@
 #include "engine/xml_loader.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "engine/tester_core.h"
 #include "foundation/detailed_fso.h"
@@ -155,6 +157,18 @@ TEST_F(XmlLoaderTest, DocumentsWithoutTheStandardDirectoryFailWithNoCases) {
   EXPECT_EQ(1, core().TestCases()->Count());
   LoadFails("<a>");
   EXPECT_NE(std::string::npos, last_error.Description().find("解析错误"));
+
+  // A pipe in the file's place has no document and must not wait for a writer.
+  unlink(definition.c_str());
+  ASSERT_EQ(0, mkfifo(definition.c_str(), 0600));
+  int32_t number = 0;
+  try {
+    LoadXmlDefinition(core());
+  } catch (const Error& e) {
+    number = e.Number();
+  }
+  EXPECT_EQ(err::ObjectNotSet, number);
+  unlink(definition.c_str());
 }
 
 TEST_F(XmlLoaderTest, ReadsTheEncodingTheDocumentDeclares) {
