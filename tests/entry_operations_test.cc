@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <stdexcept>
 
 #include "engine/tester_core.h"
 #include "foundation/errors.h"
@@ -164,6 +165,27 @@ TEST_F(EntryOperationsTest, ReentryIsRefusedFromAnotherTesterAndFromInsideARun) 
   EXPECT_EQ("算例'B'通过了正确性自测试!", window->boxes[2].prompt);
   EXPECT_EQ(0u, window->boxes[3].prompt.rfind("祝贺您！", 0));
   EXPECT_EQ(2, host.calculated);
+  SetUserInterface(nullptr);
+  ExpectIdle();
+
+  // A refusal whose message box fails leaves the running operation guarded.
+  struct FailingBoxes : testing::ScriptedUserInterface {
+    int MsgBox(const std::string& prompt, int style, const std::string& title, const std::string& helpFile,
+               int helpContext) override {
+      if (prompt == "测试已经在执行了!") throw std::runtime_error("no display");
+      return ScriptedUserInterface::MsgBox(prompt, style, title, helpFile, helpContext);
+    }
+  };
+  auto failing = std::make_shared<FailingBoxes>();
+  SetUserInterface(failing);
+  bool guarded = false;
+  host.on_do_test = [&](TestCase&) {
+    other.Launch();
+    guarded = G().TestRunning;
+  };
+  tester.LaunchNoUI();
+  EXPECT_TRUE(guarded);
+  EXPECT_TRUE(failing->boxes.empty());
   SetUserInterface(nullptr);
   ExpectIdle();
 }
