@@ -380,6 +380,13 @@ TEST_F(FileSystemTest, TextStreamFailures) {
   EXPECT_FALSE(Exists(dir / "x"));
   EXPECT_EQ(err::PermissionDenied, open(dir.path(), ForReading, false, 0));
 
+  // A pipe or a device in a file's place fails at once instead of hanging.
+  ASSERT_EQ(0, mkfifo((dir / "pipe").c_str(), 0644));
+  EXPECT_EQ(err::DeviceIO, open(dir / "pipe", ForReading, false, 0));
+  EXPECT_EQ(err::DeviceIO, open("/dev/zero", ForReading, false, 0));
+  EXPECT_NE(0, ErrorOf([&] { fs->CopyFile(dir / "pipe", dir / "copy", true); }));
+  EXPECT_FALSE(Exists(dir / "copy"));
+
   // A full disk is reported when the text reaches the file, not lost.
   if (access("/dev/full", W_OK) == 0) {
     auto out = fs->OpenTextFile("/dev/full", ForWriting, false, TristateFalse);

@@ -386,10 +386,11 @@ void CopyLink(int srcdir, const char* srcname, int dstdir, const char* dstname, 
 /// copy leaves it as it was and a read-only target does not block the copy.
 void CopyRegular(CopyContext& ctx, int srcdir, const char* srcname, int dstdir, const char* dstname,
                  bool overwrite, const std::string& src_shown, const std::string& dst_shown) {
-  Fd in(openat(srcdir, srcname, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  Fd in(openat(srcdir, srcname, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   if (in.get() < 0) FailErrno(errno, src_shown, Subject::File);
   struct stat st;
   if (fstat(in.get(), &st) != 0) FailErrno(errno, src_shown, Subject::File);
+  if (!S_ISREG(st.st_mode)) Fail(err::DeviceIO, src_shown, "a pipe or device, not a file");
   mode_t mode = st.st_mode & 01777;  // set-id bits are not carried over
 
   std::string temp;
@@ -845,12 +846,17 @@ class PosixFileSystem : public FileSystemService {
     if (format != TristateFalse && format != TristateTrue && format != TristateUseDefault)
       Fail(err::InvalidProcedureCall, fullpath, "Format " + std::to_string(format) + " is not 0, -1 or -2");
     if (create) flags |= O_CREAT;
-    int fd = open(fullpath.c_str(), flags, 0666);
+    // Opened without waiting, so that a pipe in a file's place fails instead of hanging.
+    int fd = open(fullpath.c_str(), flags | O_NONBLOCK, 0666);
     if (fd < 0) FailErrno(errno, fullpath, Subject::File);
     Fd owner(fd);
     struct stat st;
     if (fstat(fd, &st) != 0) FailErrno(errno, fullpath, Subject::File);
     if (S_ISDIR(st.st_mode)) Fail(err::PermissionDenied, fullpath, "a folder, not a file");
+    // Reading a pipe or a device could wait or run forever.
+    if (ioMode == ForReading && !S_ISREG(st.st_mode))
+      Fail(err::DeviceIO, fullpath, "a pipe or device, not a file");
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return std::make_unique<PosixTextStream>(owner.release(), ioMode, format, fullpath, st.st_size == 0);
   }
 };
