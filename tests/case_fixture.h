@@ -58,26 +58,6 @@ class CaseFixture : public ::testing::Test {
   Tester tester;
 };
 
-/// The number of the Error that fn raises, 0 when it raises none.
-inline int32_t ErrorOf(const std::function<void()>& fn) {
-  try {
-    fn();
-  } catch (const Error& e) {
-    return e.Number();
-  }
-  return 0;
-}
-
-/// The Error that fn raises (number 0 when none).
-inline Error CaughtError(const std::function<void()>& fn) {
-  try {
-    fn();
-  } catch (const Error& e) {
-    return e;
-  }
-  return Error(0, "", "");
-}
-
 inline std::string WriteText(const std::string& path, const std::string& bytes) {
   WriteFile(path, bytes);
   return path;

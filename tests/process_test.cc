@@ -18,18 +18,10 @@
 namespace corvala4 {
 namespace {
 
+using testing::ErrorOf;
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
-
-int32_t ErrorOf(const std::function<void()>& fn) {
-  try {
-    fn();
-  } catch (const Error& e) {
-    return e.Number();
-  }
-  return 0;
-}
 
 /// Children of this process that still exist, zombies included.
 int Children() {

@@ -20,18 +20,10 @@ namespace corvala4 {
 namespace {
 
 using testing::IsolatedEnvironment;
+using testing::ErrorOf;
 using testing::ReadFile;
 using testing::ScopedScriptedUI;
 using testing::WriteFile;
-
-int32_t ErrorOf(const std::function<void()>& fn) {
-  try {
-    fn();
-  } catch (const Error& e) {
-    return e.Number();
-  }
-  return 0;
-}
 
 const char* const kApp = "settings-test-app";
 

@@ -15,6 +15,7 @@
 namespace corvala4 {
 namespace {
 
+using testing::ErrorOf;
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
@@ -26,15 +27,6 @@ StringCollection Of(std::vector<std::string> items) {
 }
 
 std::vector<std::string> Items(const StringCollection& sc) { return {sc.begin(), sc.end()}; }
-
-int ErrorOf(const std::function<void()>& fn) {
-  try {
-    fn();
-  } catch (const Error& e) {
-    return e.Number();
-  }
-  return 0;
-}
 
 /// Gives the list's file operations a facade of their own.
 class StringCollectionFileTest : public ::testing::Test {

@@ -68,6 +68,17 @@ bool Exists(const std::string& path) {
   return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
 }
 
+int32_t ErrorOf(const std::function<void()>& fn) { return CaughtError(fn).Number(); }
+
+Error CaughtError(const std::function<void()>& fn) {
+  try {
+    fn();
+  } catch (const Error& e) {
+    return e;
+  }
+  return Error(0, "", "");
+}
+
 IsolatedEnvironment::IsolatedEnvironment() {
   setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
   setenv("CORVALA4_REGISTRY_DIR", (dir_ / "registry").c_str(), 1);

@@ -1,10 +1,13 @@
 // What the tests share: a scripted user interface, temporary folders, file helpers.
 #pragma once
 
+#include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "corvala4/error.h"
 #include "corvala4/user_interface.h"
 
 namespace corvala4::testing {
@@ -67,6 +70,11 @@ void WriteFile(const std::string& path, const std::string& bytes);
 /// The whole content of a file, or "" when it cannot be read.
 std::string ReadFile(const std::string& path);
 bool Exists(const std::string& path);
+
+/// The number of the Error that fn raises, 0 when it raises none.
+int32_t ErrorOf(const std::function<void()>& fn);
+/// The Error that fn raises (number 0 when none).
+Error CaughtError(const std::function<void()>& fn);
 
 /// Sends the log, the settings store and the registry files into a temporary folder
 /// for the lifetime of the object, so that tests never touch the user's own.
