@@ -22,7 +22,6 @@ TesterCore::~TesterCore() {
   // A host may drop its tester after an entry operation failed with the context
   // still open: nothing may keep pointing at it.
   if (test_cases_) test_cases_->Clear();
-  if (reporter_) reporter_->Detach();
   if (G().CurrentTester == this) G().CurrentTester = nullptr;
 }
 
@@ -34,13 +33,15 @@ std::shared_ptr<TestCasesImpl> TesterCore::TestCases() {
 void TesterCore::OpenContext() {
   G().CurrentTester = this;
   CreateGlobalObjects();
-  GetReporter().Attach(*this);
+  // The reporter listens once, however often a context is opened without being closed.
+  if (std::find(subscribers_.begin(), subscribers_.end(), &GetReporter()) == subscribers_.end())
+    Subscribe(GetReporter());
   VersionRecord().Attach(*this);
   LocateDefinitionFile();
 }
 
 void TesterCore::CloseContext() {
-  if (reporter_) reporter_->Detach();
+  if (reporter_) Unsubscribe(*reporter_);
   if (status_) status_->Detach();
   TestCases()->Clear();
   ReleaseGlobalObjects();
@@ -57,7 +58,7 @@ TesterStatus& TesterCore::VersionRecord() {
   return *status_;
 }
 
-std::string TesterCore::HostFolder() { return FSO().GetParentFolderName(host_exe_); }
+std::string TesterCore::HostFolder() const { return FSO().GetParentFolderName(host_exe_); }
 
 void TesterCore::LocateDefinitionFile() {
   std::string base = AsciiUpperText(FSO().GetBaseName(host_exe_));
@@ -68,7 +69,7 @@ void TesterCore::LocateDefinitionFile() {
   is_xml_definition_ = false;
 }
 
-std::string TesterCore::WorkFolder() {
+std::string TesterCore::WorkFolder() const {
   std::string folder = standard_folder_ + "_make";
   if (!FSO().FolderExists(folder)) FSO().CreateFolder(folder);
   return folder;
@@ -84,7 +85,7 @@ void TesterCore::SetStatWindowEnabled(bool value) {
 
 int TesterCore::ShowMessage(const std::string& prompt, int style, std::optional<std::string> title,
                             const std::string& helpFile, int helpContext) {
-  std::string caption = title ? *title : "Veltrana";
+  std::string caption = title ? *title : kDefaultMessageTitle;
   if (show_ui_) return CurrentUserInterface().MsgBox(prompt, style, caption, helpFile, helpContext);
   LogEventType type = (style & 16)   ? LogEventType::Error
                       : (style & 32) ? LogEventType::Warning

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "corvala4/tester.h"
+#include "foundation/run_context.h"
 
 namespace corvala4 {
 
@@ -17,14 +18,14 @@ class Reporter;
 class TesterStatus;
 class ProgressEvents;
 
-class TesterCore {
+class TesterCore : public RunContext {
  public:
   explicit TesterCore(Tester& facade);
-  ~TesterCore();
+  ~TesterCore() override;
 
   Tester& Facade() { return facade_; }
 
-  std::string HostEXE() const { return host_exe_; }
+  std::string HostEXE() const override { return host_exe_; }
   void SetHostEXE(std::string value) { host_exe_ = std::move(value); }
 
   /// Every case of the definition file; created empty on first use.
@@ -61,24 +62,22 @@ class TesterCore {
   void RunCases(std::shared_ptr<TestCasesImpl> cases, bool autoMode);
 
   // Services.
-  std::string HostFolder();
+  std::string HostFolder() const override;
   void LocateDefinitionFile();
-  std::string StandardFolder() const { return standard_folder_; }
+  std::string StandardFolder() const override { return standard_folder_; }
   void SetStandardFolder(std::string value) { standard_folder_ = std::move(value); }
-  /// StandardFolder + "_make", created when missing.
-  std::string WorkFolder();
-  std::string DefinitionFile() const { return definition_file_; }
+  std::string WorkFolder() const override;
+  std::string DefinitionFile() const override { return definition_file_; }
   bool IsXmlDefinition() const { return is_xml_definition_; }
-  bool ShowUI() const { return show_ui_; }
+  bool ShowUI() const override { return show_ui_; }
   void SetShowUI(bool value) { show_ui_ = value; }
   bool AutoMode() const { return auto_mode_; }
   void SetAutoMode(bool value) { auto_mode_ = value; }
   /// Per-user switch for the status window during runs.
   bool StatWindowEnabled();
   void SetStatWindowEnabled(bool value);
-  /// A message box, or with ShowUI false a log entry and 0. Title defaults to "Veltrana".
   int ShowMessage(const std::string& prompt, int style, std::optional<std::string> title = std::nullopt,
-                  const std::string& helpFile = {}, int helpContext = 0);
+                  const std::string& helpFile = {}, int helpContext = 0) override;
   /// Asks the subscribers; raises CancelError when one of them set Cancel.
   void RaiseCheckCancel();
 

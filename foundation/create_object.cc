@@ -1,9 +1,9 @@
 #include "foundation/create_object.h"
 
 #include "corvala4/user_interface.h"
-#include "engine/tester_core.h"
 #include "foundation/errors.h"
 #include "foundation/globals.h"
+#include "foundation/run_context.h"
 
 namespace corvala4 {
 
@@ -15,10 +15,10 @@ std::shared_ptr<Service> CreateObjectEx(const std::string& progId) {
       Error e = ToError(std::current_exception());
       std::string prompt = "无法创建类" + progId + "的实例." + "\r\n" + ErrDetailText(e);
       int answer = 0;
-      if (TesterCore* tester = G().CurrentTester)
+      if (RunContext* tester = G().CurrentTester)
         answer = tester->ShowMessage(prompt, kRetryCancel | kCritical);
       else
-        answer = CurrentUserInterface().MsgBox(prompt, kRetryCancel | kCritical, "Veltrana", "", 0);
+        answer = CurrentUserInterface().MsgBox(prompt, kRetryCancel | kCritical, kDefaultMessageTitle, "", 0);
       if (answer != kRetry) return nullptr;
     }
   }

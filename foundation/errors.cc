@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "corvala4/user_interface.h"
-#include "engine/tester_core.h"
 #include "foundation/globals.h"
 #include "foundation/platform/log.h"
+#include "foundation/run_context.h"
 
 namespace corvala4 {
 
@@ -72,7 +72,7 @@ void ShowError(const Error& e) {
   if (e.Number() == 0 || e.Number() == CancelError) return;
   // The dialog belongs to a tester that shows its user interface; a quiet run must never
   // stop at a modal dialog, so its failures go to the log instead of being lost.
-  TesterCore* tester = G().CurrentTester;
+  RunContext* tester = G().CurrentTester;
   if (!tester) return;
   if (!tester->ShowUI()) {
     WriteLog(LogEventType::Error, ErrSummaryText(e) + "\r\n" + ErrDetailText(e));

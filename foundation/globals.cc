@@ -27,7 +27,7 @@ GlobalSetting& Setting() {
   return *G().gobjSetting;
 }
 
-TesterCore& Current() {
+RunContext& Current() {
   if (!G().CurrentTester) Raise(err::ObjectNotSet);
   return *G().CurrentTester;
 }

@@ -10,14 +10,14 @@ namespace corvala4 {
 class DetailedFSO;
 class Registry;
 class GlobalSetting;
-class TesterCore;
+class RunContext;
 
 struct Globals {
   std::shared_ptr<DetailedFSO> gobjFSO;
   std::shared_ptr<Registry> gobjRegistry;
   std::shared_ptr<GlobalSetting> gobjSetting;
   /// The tester whose context is open; cleared by the tester's destructor too.
-  TesterCore* CurrentTester = nullptr;
+  RunContext* CurrentTester = nullptr;
   bool TestRunning = false;
   /// The shared objects created by CreateGlobalObjects, in creation order.
   std::vector<std::shared_ptr<void>> gcolGlobalObjects;
@@ -30,7 +30,7 @@ DetailedFSO& FSO();
 Registry& Reg();
 GlobalSetting& Setting();
 /// The tester of the open context; error 91 when none is open.
-TesterCore& Current();
+RunContext& Current();
 
 template <typename T>
 void RegisterGlobalObject(std::shared_ptr<T>& slot, std::shared_ptr<T> object) {

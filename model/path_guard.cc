@@ -3,10 +3,10 @@
 #include <filesystem>
 #include <system_error>
 
-#include "engine/tester_core.h"
 #include "foundation/errors.h"
 #include "foundation/format_msg.h"
 #include "foundation/globals.h"
+#include "foundation/run_context.h"
 
 namespace corvala4 {
 

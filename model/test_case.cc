@@ -6,11 +6,11 @@
 #include <cmath>
 #include <cstdint>
 
-#include "engine/tester_core.h"
 #include "foundation/detailed_fso.h"
 #include "foundation/errors.h"
 #include "foundation/format_msg.h"
 #include "foundation/globals.h"
+#include "foundation/run_context.h"
 #include "model/path_guard.h"
 #include "results/output_files.h"
 #include "results/test_case_status.h"
@@ -106,20 +106,25 @@ TestCaseStatus& TestCaseImpl::Status() {
   return *status_;
 }
 
+RunContext& TestCaseImpl::Context() const {
+  if (!owner_) Raise(err::ObjectNotSet);
+  return *owner_;
+}
+
 std::string TestCaseImpl::StandardFolder() const {
-  return FSO().BuildPath(Current().StandardFolder(), folder_);
+  return FSO().BuildPath(Context().StandardFolder(), folder_);
 }
 
 bool TestCaseImpl::StandardFolderExists() const { return FSO().FolderExists(StandardFolder()); }
 
-std::string TestCaseImpl::TestCaseFolder() const { return FSO().BuildPath(Current().WorkFolder(), folder_); }
+std::string TestCaseImpl::TestCaseFolder() const { return FSO().BuildPath(Context().WorkFolder(), folder_); }
 
 std::string TestCaseImpl::ProjectFile() const {
   return FSO().BuildPath(TestCaseFolder(), project_file_name_);
 }
 
 std::string TestCaseImpl::PassMarkerFile() const {
-  std::string name = FormatMsg("%0_%1_%2_Passed.txt", FSO().GetBaseName(Current().HostEXE()),
+  std::string name = FormatMsg("%0_%1_%2_Passed.txt", FSO().GetBaseName(Context().HostEXE()),
                                FSO().GetBaseName(project_file_name_), FuncNum());
   return FSO().BuildPath(StandardFolder(), name);
 }
@@ -141,15 +146,15 @@ std::string TestCaseImpl::DisplayCaption() {
 void TestCaseImpl::PrepareTestFolder() {
   std::string standard = StandardFolder();
   // Copying writes into the working folder: it must not lead out of the working directory.
-  if (!StaysInside(folder_)) RaiseUnsafePath(FSO().BuildPath(Current().StandardFolder() + "_make", folder_));
+  if (!StaysInside(folder_)) RaiseUnsafePath(FSO().BuildPath(Context().StandardFolder() + "_make", folder_));
   // A missing case folder is told as such before anything is created: making the work
   // directory first would report a standard directory that does not exist as its own failure.
   if (!FSO().FolderExists(standard)) {
     throw Error(CaseFolderMissingError, "",
                 FormatMsg("算例文件夹'%0'不存在!\r\n请检查此文件夹与'%1'中的算例文件夹是否对应.", standard,
-                          Current().DefinitionFile()));
+                          Context().DefinitionFile()));
   }
-  std::string work = Current().WorkFolder();
+  std::string work = Context().WorkFolder();
   std::string target = FSO().BuildPath(work, folder_);
   RequireInside(work, folder_, target, true);
   FSO().CopyFolder(standard, target, true);
@@ -158,7 +163,7 @@ void TestCaseImpl::PrepareTestFolder() {
 }
 
 void TestCaseImpl::RemoveTestFolder() {
-  std::string work = Current().WorkFolder();
+  std::string work = Context().WorkFolder();
   std::string path = FSO().BuildPath(work, folder_);
   RequireInside(work, folder_, path, false);
   // The facade's forced delete goes depth first, takes read-only entries too, and
@@ -168,7 +173,7 @@ void TestCaseImpl::RemoveTestFolder() {
 
 void TestCaseImpl::CompareWithTool() { Setting().RunCompareTool(TestCaseFolder(), StandardFolder()); }
 
-void TestCaseImpl::Attach(TesterCore& tester) {
+void TestCaseImpl::Attach(RunContext& tester) {
   owner_ = &tester;
   Status();
   status_->Attach(*this);

@@ -10,7 +10,7 @@
 
 namespace corvala4 {
 
-class TesterCore;
+class RunContext;
 class OutputFiles;
 class TestCaseStatus;
 
@@ -42,7 +42,7 @@ class TestCaseImpl : public TestCase {
   /// The declared output files, in definition order; created empty on first use.
   std::shared_ptr<corvala4::OutputFiles> OutputFiles();
 
-  /// CurrentTester's standard directory joined with Folder.
+  /// The standard directory of the owner's context joined with Folder.
   std::string StandardFolder() const;
   bool StandardFolderExists() const;
   /// "%0_%1_%2_Passed.txt" (host, project, function code) in the standard folder.
@@ -62,10 +62,12 @@ class TestCaseImpl : public TestCase {
   /// The working folder first, the standard folder second, to the external compare program.
   void CompareWithTool();
 
-  void Attach(TesterCore& tester);
+  void Attach(RunContext& tester);
   /// Clears the output files and unbinds the pass record, so no reference cycle stays.
   void Detach();
-  TesterCore* Owner() const { return owner_; }
+  RunContext* Owner() const { return owner_; }
+  /// The context of the tester the case belongs to; error 91 once it has been detached.
+  RunContext& Context() const;
 
  private:
   TestCaseStatus& Status();
@@ -73,7 +75,7 @@ class TestCaseImpl : public TestCase {
   bool success_ = true;
   std::shared_ptr<corvala4::OutputFiles> output_files_;
   std::unique_ptr<TestCaseStatus> status_;
-  TesterCore* owner_ = nullptr;
+  RunContext* owner_ = nullptr;
   std::string caption_;
   std::string folder_;
   std::string project_file_name_;

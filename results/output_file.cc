@@ -1,9 +1,9 @@
 #include "results/output_file.h"
 
-#include "engine/tester_core.h"
 #include "foundation/detailed_fso.h"
 #include "foundation/errors.h"
 #include "foundation/globals.h"
+#include "foundation/run_context.h"
 #include "model/path_guard.h"
 #include "model/test_case.h"
 #include "results/line_compare.h"
@@ -121,7 +121,7 @@ void OutputFile::DeleteOutput() {
   // folder: it is refused all the same, since it was meant to lie elsewhere.
   if (!name_.empty() && name_.front() == '/') RaiseUnsafePath(path);
   const std::string& folder = RequireOwner().Folder();
-  RequireInside(Current().WorkFolder(), folder.empty() ? name_ : folder + "/" + name_, path, false);
+  RequireInside(RequireOwner().Context().WorkFolder(), folder.empty() ? name_ : folder + "/" + name_, path, false);
   if (FSO().FileExists(path)) FSO().DeleteFile(path, true);
 }
 

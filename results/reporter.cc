@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "corvala4/test_case.h"
 #include "corvala4/test_cases.h"
-#include "engine/tester_core.h"
 #include "foundation/errors.h"
 #include "foundation/format_msg.h"
 
@@ -12,19 +12,6 @@ namespace corvala4 {
 ProgressEvents::~ProgressEvents() = default;
 void ProgressEvents::AddMsg(const std::string&) {}
 void ProgressEvents::Clear() {}
-
-void Reporter::Attach(TesterCore& tester) {
-  if (mobjTester_ == &tester) return;
-  Detach();
-  tester.Subscribe(*this);
-  mobjTester_ = &tester;
-}
-
-void Reporter::Detach() {
-  if (!mobjTester_) return;
-  mobjTester_->Unsubscribe(*this);
-  mobjTester_ = nullptr;
-}
 
 void Reporter::Subscribe(ProgressEvents& handler) { subscribers_.push_back(&handler); }
 

@@ -13,15 +13,8 @@
 
 namespace corvala4 {
 
-class TesterCore;
-
 class Reporter : public TesterEvents {
  public:
-  /// Starts listening to the tester's events (once, however often it is called).
-  void Attach(TesterCore& tester);
-  void Detach();
-  bool Attached() const { return mobjTester_ != nullptr; }
-
   void Subscribe(ProgressEvents& handler);
   void Unsubscribe(ProgressEvents& handler);
 
@@ -41,7 +34,6 @@ class Reporter : public TesterEvents {
   void RaiseAddMsg(const std::string& msg);
   void RaiseClear();
 
-  TesterCore* mobjTester_ = nullptr;
   int16_t total_ = 0;
   int16_t index_ = 0;
   std::time_t run_start_ = 0;

@@ -1,6 +1,5 @@
 #include "results/test_case_status.h"
 
-#include "engine/tester_core.h"
 #include "foundation/detailed_fso.h"
 #include "foundation/errors.h"
 #include "foundation/globals.h"

@@ -3,13 +3,13 @@
 #include <cstdio>
 #include <memory>
 
-#include "engine/tester_core.h"
 #include "foundation/create_object.h"
 #include "foundation/detailed_fso.h"
 #include "foundation/errors.h"
 #include "foundation/format_msg.h"
 #include "foundation/globals.h"
 #include "foundation/platform/regexp.h"
+#include "foundation/run_context.h"
 #include "foundation/string_collection.h"
 
 namespace corvala4 {
@@ -24,7 +24,7 @@ std::tm LocalTime(std::time_t t) {
 
 }  // namespace
 
-TesterCore& TesterStatus::Owner() const {
+RunContext& TesterStatus::Owner() const {
   if (!tester_) Raise(err::ObjectNotSet);
   return *tester_;
 }

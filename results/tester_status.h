@@ -8,11 +8,11 @@
 
 namespace corvala4 {
 
-class TesterCore;
+class RunContext;
 
 class TesterStatus {
  public:
-  void Attach(TesterCore& tester) { tester_ = &tester; }
+  void Attach(RunContext& tester) { tester_ = &tester; }
   void Detach() { tester_ = nullptr; }
   bool Attached() const { return tester_ != nullptr; }
 
@@ -36,9 +36,9 @@ class TesterStatus {
   bool VersionPassed();
 
  private:
-  TesterCore& Owner() const;
+  RunContext& Owner() const;
 
-  TesterCore* tester_ = nullptr;
+  RunContext* tester_ = nullptr;
 };
 
 }  // namespace corvala4

@@ -1,11 +1,11 @@
 #include "settings/global_setting.h"
 
-#include "engine/tester_core.h"
 #include "foundation/detailed_fso.h"
 #include "foundation/format_msg.h"
 #include "foundation/globals.h"
 #include "foundation/platform/process.h"
 #include "foundation/platform/settings_store.h"
+#include "foundation/run_context.h"
 #include "foundation/value.h"
 #include "settings/registry.h"
 

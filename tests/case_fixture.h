@@ -34,7 +34,7 @@ class CaseFixture : public ::testing::Test {
   std::string Std(const std::string& rel) const { return StandardDir() + "/" + rel; }
   std::string Work(const std::string& rel) const { return WorkDir() + "/" + rel; }
 
-  /// A case as a loader makes it, attached to the tester, with its output items.
+  /// A case as a loader makes it: attached to the tester, in its collection, with its output items.
   std::shared_ptr<TestCaseImpl> MakeCase(const std::string& folder,
                                          std::initializer_list<std::string> outputs = {},
                                          const std::string& project = "beam.prj",
@@ -50,6 +50,7 @@ class CaseFixture : public ::testing::Test {
       file->InitFromText(*tc, item);
       tc->OutputFiles()->Add(file);
     }
+    tester.Core().TestCases()->Add(tc);
     return tc;
   }
 
