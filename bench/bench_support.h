@@ -51,11 +51,11 @@ class Context {
     setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
     setenv("CORVALA4_REGISTRY_DIR", (dir / "registry").c_str(), 1);
     tester.SetHostEXE(dir / "calc");
-    tester.Core().OpenContext();
-    tester.Core().SetStandardFolder(standard);
+    TesterCore::Of(tester).OpenContext();
+    TesterCore::Of(tester).SetStandardFolder(standard);
   }
-  ~Context() { tester.Core().CloseContext(); }
-  TesterCore& Core() { return tester.Core(); }
+  ~Context() { TesterCore::Of(tester).CloseContext(); }
+  TesterCore& Core() { return TesterCore::Of(tester); }
 
  private:
   Tester tester;

@@ -23,6 +23,8 @@ class TesterCore : public RunContext {
   explicit TesterCore(Tester& facade);
   ~TesterCore() override;
 
+  /// The module's side of a host's Tester, for the module's own code, its tests and benchmarks.
+  static TesterCore& Of(const Tester& tester) { return *tester.core_; }
   Tester& Facade() { return facade_; }
 
   std::string HostEXE() const override { return host_exe_; }

@@ -26,8 +26,9 @@ class RunContext {
   /// True: messages are message boxes; false: they go to the log.
   virtual bool ShowUI() const = 0;
   /// A message box, or with ShowUI false a log entry and 0. Title defaults to kDefaultMessageTitle.
-  virtual int ShowMessage(const std::string& prompt, int style, std::optional<std::string> title = std::nullopt,
-                          const std::string& helpFile = {}, int helpContext = 0) = 0;
+  virtual int ShowMessage(const std::string& prompt, int style,
+                          std::optional<std::string> title = std::nullopt, const std::string& helpFile = {},
+                          int helpContext = 0) = 0;
 };
 
 }  // namespace corvala4

@@ -120,8 +120,9 @@ void OutputFile::DeleteOutput() {
   // The name is joined textually, so an absolute one would land inside the case
   // folder: it is refused all the same, since it was meant to lie elsewhere.
   if (!name_.empty() && name_.front() == '/') RaiseUnsafePath(path);
-  const std::string& folder = RequireOwner().Folder();
-  RequireInside(RequireOwner().Context().WorkFolder(), folder.empty() ? name_ : folder + "/" + name_, path, false);
+  TestCaseImpl& tc = RequireOwner();
+  const std::string& folder = tc.Folder();
+  RequireInside(tc.Context().WorkFolder(), folder.empty() ? name_ : folder + "/" + name_, path, false);
   if (FSO().FileExists(path)) FSO().DeleteFile(path, true);
 }
 

@@ -23,10 +23,11 @@ class CaseFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     tester.SetHostEXE(Host("calc"));
-    tester.Core().OpenContext();
-    tester.Core().SetStandardFolder(StandardDir());
+    core().OpenContext();
+    core().SetStandardFolder(StandardDir());
   }
-  void TearDown() override { tester.Core().CloseContext(); }
+  void TearDown() override { core().CloseContext(); }
+  TesterCore& core() { return TesterCore::Of(tester); }
 
   std::string Host(const std::string& name) const { return env.dir() / ("host/" + name); }
   std::string StandardDir() const { return env.dir() / "TestData"; }
@@ -40,7 +41,7 @@ class CaseFixture : public ::testing::Test {
                                          const std::string& project = "beam.prj",
                                          const std::string& func = "12") {
     auto tc = std::make_shared<TestCaseImpl>();
-    tc->Attach(tester.Core());
+    tc->Attach(core());
     tc->SetCaption(folder);
     tc->SetFolder(folder);
     tc->SetProjectFileName(project);
@@ -50,7 +51,7 @@ class CaseFixture : public ::testing::Test {
       file->InitFromText(*tc, item);
       tc->OutputFiles()->Add(file);
     }
-    tester.Core().TestCases()->Add(tc);
+    core().TestCases()->Add(tc);
     return tc;
   }
 

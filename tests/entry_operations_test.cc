@@ -134,7 +134,7 @@ TEST_F(EntryOperationsTest, BuildCheckOfAnUntestedBuild) {
   tester.Launch();
   EXPECT_EQ(2u, ui->calls.size());
   EXPECT_EQ(2u, ui->boxes.size());
-  EXPECT_FALSE(tester.Core().VersionRecord().Attached());
+  EXPECT_FALSE(TesterCore::Of(tester).VersionRecord().Attached());
 }
 
 TEST_F(EntryOperationsTest, ReentryIsRefusedFromAnotherTesterAndFromInsideARun) {
@@ -151,7 +151,7 @@ TEST_F(EntryOperationsTest, ReentryIsRefusedFromAnotherTesterAndFromInsideARun) 
   struct Window : testing::ScriptedUserInterface {
     void ShowTestWindow(Tester& t) override {
       calls.push_back("TestWindow");
-      t.Core().RunCases(t.Core().TestCases(), false);
+      TesterCore::Of(t).RunCases(TesterCore::Of(t).TestCases(), false);
     }
   };
   auto window = std::make_shared<Window>();
@@ -254,12 +254,12 @@ TEST_F(EntryOperationsTest, CompareFoldersHandsTheWorkingFolderFirst) {
   auto capture = std::make_shared<Capture>();
   SetProcessLauncher(capture);
   WriteFile(env.dir() / "tool", "");
-  tester.Core().OpenContext();
+  TesterCore::Of(tester).OpenContext();
   Setting().SetExternalToolEnabled(true);
   Setting().SetExternalToolPath(env.dir() / "tool");
-  tester.Core().SetStandardFolder(env.dir() / "TestData");
-  tester.Core().CompareFoldersWithTool();
-  tester.Core().CloseContext();
+  TesterCore::Of(tester).SetStandardFolder(env.dir() / "TestData");
+  TesterCore::Of(tester).CompareFoldersWithTool();
+  TesterCore::Of(tester).CloseContext();
   SetProcessLauncher(nullptr);
   ASSERT_EQ(1u, capture->started.size());
   EXPECT_EQ(

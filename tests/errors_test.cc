@@ -39,8 +39,8 @@ TEST(ErrorsTest, ShowErrorIsSilentForCancelAndNoError) {
   testing::IsolatedEnvironment env;
   testing::ScopedScriptedUI ui;
   Tester tester;
-  tester.Core().SetShowUI(true);
-  G().CurrentTester = &tester.Core();
+  TesterCore::Of(tester).SetShowUI(true);
+  G().CurrentTester = &TesterCore::Of(tester);
   ShowError(Error(0, "", "nothing"));
   ShowError(Error(CancelError, "", ""));
   EXPECT_TRUE(ui->errors.empty());
@@ -50,7 +50,7 @@ TEST(ErrorsTest, ShowErrorIsSilentForCancelAndNoError) {
   EXPECT_EQ("错误 76\r\n位置 fs\r\n描述 det\r\n", ui->errors[0].second);
 
   // A quiet run never opens the dialog; the failure is logged. Without a tester nothing shows.
-  tester.Core().SetShowUI(false);
+  TesterCore::Of(tester).SetShowUI(false);
   ShowError(Error(76, "fs", "quiet<+>det"));
   G().CurrentTester = nullptr;
   ShowError(Error(76, "fs", "nobody<+>det"));

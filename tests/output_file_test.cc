@@ -176,7 +176,7 @@ TEST_F(OutputFileTest, DeleteOutputStaysInsideTheWorkingDirectory) {
     Error e = testing::CaughtError([&] { files->Item(i)->DeleteOutput(); });
     EXPECT_EQ(UnsafePathError, e.Number()) << i;
     EXPECT_NE(std::string::npos, e.Description().find(files->Item(i)->OutputPath())) << e.Description();
-    EXPECT_NE(std::string::npos, e.Description().find(tester.Core().DefinitionFile())) << e.Description();
+    EXPECT_NE(std::string::npos, e.Description().find(core().DefinitionFile())) << e.Description();
   }
   EXPECT_EQ("keep", ReadFile(env.dir() / "outside.txt"));
   EXPECT_EQ("keep", ReadFile(env.dir() / "elsewhere/victim.out"));

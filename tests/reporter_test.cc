@@ -29,7 +29,7 @@ class ReporterTest : public ::testing::Test {
     core().GetReporter().Now = [this] { return clock; };
   }
   void TearDown() override { core().CloseContext(); }
-  TesterCore& core() { return tester.Core(); }
+  TesterCore& core() { return TesterCore::Of(tester); }
 
   std::shared_ptr<TestCaseImpl> AddCase(const std::string& caption, bool success, bool passed) {
     auto tc = std::make_shared<TestCaseImpl>();

@@ -88,7 +88,7 @@ class RunDriverTest : public ::testing::Test {
   void TearDown() override {
     if (G().CurrentTester == &core()) core().CloseContext();
   }
-  TesterCore& core() { return tester.Core(); }
+  TesterCore& core() { return TesterCore::Of(tester); }
 
   /// Cases named by caption: "A!" mandatory, "A" not; the standard output is "ok\n".
   void Define(const std::vector<std::string>& captions) {

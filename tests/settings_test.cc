@@ -113,13 +113,13 @@ class GlobalSettingTest : public ::testing::Test {
  protected:
   void SetUp() override {
     tester.SetHostEXE(env.dir() / "host/calc");
-    tester.Core().OpenContext();
-    tester.Core().SetShowUI(true);
+    TesterCore::Of(tester).OpenContext();
+    TesterCore::Of(tester).SetShowUI(true);
     SetProcessLauncher(launcher);
   }
   void TearDown() override {
     SetProcessLauncher(nullptr);
-    tester.Core().CloseContext();
+    TesterCore::Of(tester).CloseContext();
   }
   std::string Store() const { return env.dir() / ("config/corvala4/" + SettingsAppName() + ".ini"); }
 
@@ -136,7 +136,7 @@ TEST_F(GlobalSettingTest, DefaultsStoredFormsAndBadTexts) {
   EXPECT_TRUE(setting.ExternalToolEnabled());
   EXPECT_EQ(setting.DefaultToolPath(), env.dir() / "host/plavex.exe");
   EXPECT_EQ(setting.ExternalToolPath(), env.dir() / "host/plavex.exe");
-  EXPECT_FALSE(tester.Core().StatWindowEnabled());
+  EXPECT_FALSE(TesterCore::Of(tester).StatWindowEnabled());
 
   // The maker's folder from the registry comes first; an empty value falls back again.
   Registry().SetValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Halvern\\Setup\\QNVX", "Path", "/opt/halvern");
@@ -157,7 +157,7 @@ TEST_F(GlobalSettingTest, DefaultsStoredFormsAndBadTexts) {
   SaveSetting(SettingsAppName(), "Advanced", "EnalbeStatWindow", "on");
   EXPECT_EQ(ErrorOf([&] { setting.ExternalToolEnabled(); }), 13);
   EXPECT_EQ(ErrorOf([&] { setting.DoubleClickAction(); }), 13);
-  EXPECT_EQ(ErrorOf([&] { tester.Core().StatWindowEnabled(); }), 13);
+  EXPECT_EQ(ErrorOf([&] { TesterCore::Of(tester).StatWindowEnabled(); }), 13);
 }
 
 TEST_F(GlobalSettingTest, RunCompareToolStartsTheProgramWithExactArguments) {
@@ -195,7 +195,7 @@ TEST_F(GlobalSettingTest, MissingProgramIsReportedOnEveryAttempt) {
   EXPECT_EQ(ui->boxes[0].style, 16);
 
   // Without a user interface the message goes to the log.
-  tester.Core().SetShowUI(false);
+  TesterCore::Of(tester).SetShowUI(false);
   setting.RunCompareTool("a", "b");
   EXPECT_EQ(ui->boxes.size(), 2u);
   EXPECT_NE(env.ReadLog().find("错误:未找到外部比较程序'" + missing + "'."), std::string::npos);

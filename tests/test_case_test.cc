@@ -31,13 +31,13 @@ TEST_F(TestCaseTest, PathsComeFromTheOpenContext) {
   EXPECT_TRUE(Exists(WorkDir()));  // reading the working folder creates the work directory
 
   // A host that keeps a case after the entry operation cannot use its paths.
-  tester.Core().CloseContext();
+  core().CloseContext();
   EXPECT_EQ(err::ObjectNotSet, ErrorOf([&] { tc->StandardFolder(); }));
   EXPECT_EQ(err::ObjectNotSet, ErrorOf([&] { tc->TestCaseFolder(); }));
   EXPECT_EQ(err::ObjectNotSet, ErrorOf([&] { tc->ProjectFile(); }));
   EXPECT_EQ(err::ObjectNotSet, ErrorOf([&] { tc->RemoveTestFolder(); }));
   EXPECT_EQ("Beam01", tc->Caption());
-  tester.Core().OpenContext();
+  core().OpenContext();
 }
 
 TEST(FuncNum, ReadsNumbersAsTheRuntimeDoes) {
@@ -73,16 +73,16 @@ TEST_F(TestCaseTest, MissingStandardFolderFailsWithBothLines) {
   Error e = CaughtError([&] { tc->PrepareTestFolder(); });
   EXPECT_EQ(CaseFolderMissingError, e.Number());
   EXPECT_EQ("", e.Source());
-  EXPECT_EQ("算例文件夹'" + Std("Beam01") + "'不存在!\r\n请检查此文件夹与'" + tester.Core().DefinitionFile() +
+  EXPECT_EQ("算例文件夹'" + Std("Beam01") + "'不存在!\r\n请检查此文件夹与'" + core().DefinitionFile() +
                 "'中的算例文件夹是否对应.",
             e.Description());
   EXPECT_FALSE(Exists(Work("Beam01")));
 
   // A standard directory that does not exist at all: the same message, and no work directory is made.
-  tester.Core().SetStandardFolder(env.dir() / "nowhere/TestData");
+  core().SetStandardFolder(env.dir() / "nowhere/TestData");
   EXPECT_EQ(CaseFolderMissingError, ErrorOf([&] { tc->PrepareTestFolder(); }));
   EXPECT_FALSE(Exists(env.dir() / "nowhere"));
-  tester.Core().SetStandardFolder(StandardDir());
+  core().SetStandardFolder(StandardDir());
 }
 
 TEST_F(TestCaseTest, PrepareCopiesOverAndDeletesOutputsToProduce) {
@@ -135,7 +135,7 @@ TEST_F(TestCaseTest, FoldersLeavingTheTestDataAreRefused) {
     for (auto op : {&TestCaseImpl::PrepareTestFolder, &TestCaseImpl::RemoveTestFolder}) {
       Error e = CaughtError([&] { ((*tc).*op)(); });
       EXPECT_EQ(UnsafePathError, e.Number()) << folder;
-      EXPECT_NE(std::string::npos, e.Description().find(tester.Core().DefinitionFile())) << e.Description();
+      EXPECT_NE(std::string::npos, e.Description().find(core().DefinitionFile())) << e.Description();
     }
     EXPECT_EQ(UnsafePathError, ErrorOf([&] { tc->SetPassed(true); })) << folder;
     EXPECT_NO_THROW(tc->DisplayCaption());  // still listed
@@ -197,13 +197,13 @@ TEST_F(TestCaseTest, CompareWithToolGetsTheWorkingFolderFirst) {
 TEST_F(TestCaseTest, DetachBreaksTheReferences) {
   auto tc = MakeCase("Beam01", {"a.out"});
   auto file = tc->OutputFiles()->Item(1);
-  EXPECT_EQ(&tester.Core(), tc->Owner());
+  EXPECT_EQ(&core(), tc->Owner());
   tc->Detach();
   EXPECT_EQ(nullptr, tc->Owner());
   EXPECT_EQ(0, tc->OutputFiles()->Count());
   EXPECT_EQ(nullptr, file->Owner());
   EXPECT_EQ(err::ObjectNotSet, ErrorOf([&] { tc->Passed(); }));
-  tc->Attach(tester.Core());
+  tc->Attach(core());
   EXPECT_FALSE(tc->Passed());
 }
 

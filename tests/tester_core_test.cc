@@ -25,7 +25,7 @@ class TesterCoreTest : public ::testing::Test {
 TEST_F(TesterCoreTest, LocatesTheDefinitionFileBesideTheHost) {
   Tester tester;
   tester.SetHostEXE(env.dir() / "host/calc.exe");
-  TesterCore& core = tester.Core();
+  TesterCore& core = TesterCore::Of(tester);
   core.OpenContext();
   EXPECT_EQ(env.dir() / "host", core.HostFolder());
   // Neither form: the TXT path; only the base name is upper-cased.
@@ -44,7 +44,7 @@ TEST_F(TesterCoreTest, LocatesTheDefinitionFileBesideTheHost) {
 TEST_F(TesterCoreTest, WorkFolderIsCreatedWhenRead) {
   Tester tester;
   tester.SetHostEXE(env.dir() / "calc");
-  TesterCore& core = tester.Core();
+  TesterCore& core = TesterCore::Of(tester);
   core.OpenContext();
   core.SetStandardFolder(env.dir() / "TestData");
   EXPECT_FALSE(Exists(env.dir() / "TestData_make"));
@@ -56,7 +56,7 @@ TEST_F(TesterCoreTest, WorkFolderIsCreatedWhenRead) {
 
 TEST_F(TesterCoreTest, ShowMessageBoxesOrLogs) {
   Tester tester;
-  TesterCore& core = tester.Core();
+  TesterCore& core = TesterCore::Of(tester);
   core.SetShowUI(true);
   ui->answers = {kOk};
   EXPECT_EQ(kOk, core.ShowMessage("question", 33));
@@ -79,14 +79,14 @@ TEST_F(TesterCoreTest, ShowMessageBoxesOrLogs) {
 
 TEST_F(TesterCoreTest, StatusWindowSwitchIsAPerUserSetting) {
   Tester tester;
-  TesterCore& core = tester.Core();
+  TesterCore& core = TesterCore::Of(tester);
   EXPECT_FALSE(core.StatWindowEnabled());
   core.SetStatWindowEnabled(true);
   EXPECT_TRUE(core.StatWindowEnabled());
   Tester other;
-  EXPECT_TRUE(other.Core().StatWindowEnabled());
+  EXPECT_TRUE(TesterCore::Of(other).StatWindowEnabled());
   core.SetStatWindowEnabled(false);
-  EXPECT_FALSE(other.Core().StatWindowEnabled());
+  EXPECT_FALSE(TesterCore::Of(other).StatWindowEnabled());
 }
 
 class Recorder : public TesterEvents {
@@ -114,7 +114,7 @@ TEST_F(TesterCoreTest, EventsReachSubscribersInOrderAndCancelRaises) {
   Recorder a("a", &log), b("b", &log);
   tester.Subscribe(a);
   tester.Subscribe(b);
-  TesterCore& core = tester.Core();
+  TesterCore& core = TesterCore::Of(tester);
   EXPECT_NO_THROW(core.RaiseCheckCancel());
   EXPECT_EQ((std::vector<std::string>{"a.CheckCancel", "b.CheckCancel"}), log);
 
@@ -146,26 +146,26 @@ TEST_F(TesterCoreTest, SubscribingInsideAHandlerIsSafe) {
     tester.Unsubscribe(*a);
   };
   TestCaseImpl tc;
-  tester.Core().RaiseDoTest(tc);
+  TesterCore::Of(tester).RaiseDoTest(tc);
   EXPECT_EQ((std::vector<std::string>{"a.DoTest"}), log);
   log.clear();
-  tester.Core().RaiseDoTest(tc);
+  TesterCore::Of(tester).RaiseDoTest(tc);
   EXPECT_EQ((std::vector<std::string>{"c.DoTest"}), log);
 }
 
 TEST_F(TesterCoreTest, SharedObjectsAreMadeAfreshForEachContext) {
   Tester tester;
   tester.SetHostEXE(env.dir() / "calc");
-  tester.Core().OpenContext();
-  EXPECT_EQ(&tester.Core(), G().CurrentTester);
+  TesterCore::Of(tester).OpenContext();
+  EXPECT_EQ(&TesterCore::Of(tester), G().CurrentTester);
   auto fso = G().gobjFSO;
   EXPECT_EQ(3u, G().gcolGlobalObjects.size());
-  tester.Core().CloseContext();
+  TesterCore::Of(tester).CloseContext();
   EXPECT_TRUE(G().gcolGlobalObjects.empty());
   EXPECT_EQ(nullptr, G().CurrentTester);
-  tester.Core().OpenContext();
+  TesterCore::Of(tester).OpenContext();
   EXPECT_NE(fso, G().gobjFSO);
-  tester.Core().CloseContext();
+  TesterCore::Of(tester).CloseContext();
   EXPECT_TRUE(G().gcolGlobalObjects.empty());
 }
 
@@ -174,13 +174,13 @@ TEST_F(TesterCoreTest, ObjectsOutlivingTheirContextNeverCrash) {
   {
     Tester tester;
     tester.SetHostEXE(env.dir() / "calc");
-    tester.Core().OpenContext();
-    tester.Core().SetStandardFolder(env.dir() / "TestData");
+    TesterCore::Of(tester).OpenContext();
+    TesterCore::Of(tester).SetStandardFolder(env.dir() / "TestData");
     auto tc = std::make_shared<TestCaseImpl>();
     tc->SetCaption("A");
     tc->SetFolder("A");
-    tc->Attach(tester.Core());
-    tester.Core().TestCases()->Add(tc);
+    tc->Attach(TesterCore::Of(tester));
+    TesterCore::Of(tester).TestCases()->Add(tc);
     kept = tester.TestCases()->Item(1);
     EXPECT_EQ(env.dir() / "TestData_make/A", kept->TestCaseFolder());
     // The tester goes while its context is still open, as after a failed entry operation.

@@ -42,10 +42,10 @@ class TesterStatusTest : public ::testing::Test {
     WriteFile(host, std::string(123456, 'x'));
     SetTime(host, Local(2006, 5, 12, 14, 32, 5));
     tester.SetHostEXE(host);
-    tester.Core().OpenContext();
+    TesterCore::Of(tester).OpenContext();
   }
-  void TearDown() override { tester.Core().CloseContext(); }
-  TesterStatus& status() { return tester.Core().VersionRecord(); }
+  void TearDown() override { TesterCore::Of(tester).CloseContext(); }
+  TesterStatus& status() { return TesterCore::Of(tester).VersionRecord(); }
 
   testing::IsolatedEnvironment env;
   testing::ScopedScriptedUI ui;

@@ -24,10 +24,10 @@ class TxtLoaderTest : public CaseFixture {
   /// outputs joined by ";", a kept one in angle brackets.
   std::vector<std::string> Load(const std::string& text) {
     WriteFile(HostDir() + "/CALC_TEST_DAT.TXT", text);
-    tester.Core().LocateDefinitionFile();
-    LoadTxtDefinition(tester.Core());
+    TesterCore::Of(tester).LocateDefinitionFile();
+    LoadTxtDefinition(TesterCore::Of(tester));
     std::vector<std::string> rows;
-    for (const auto& tc : tester.Core().TestCases()->Cases()) {
+    for (const auto& tc : TesterCore::Of(tester).TestCases()->Cases()) {
       std::string outputs;
       for (const auto& file : *tc->OutputFiles()) {
         if (!outputs.empty()) outputs += ";";
@@ -38,11 +38,11 @@ class TxtLoaderTest : public CaseFixture {
       }
       rows.push_back(tc->Caption() + "|" + tc->Folder() + "|" + tc->ProjectFileName() + "|" +
                      (tc->Mandatory() ? "y" : "n") + "|" + tc->FuncNumText() + "|" + outputs);
-      EXPECT_EQ(&tester.Core(), tc->Owner());
+      EXPECT_EQ(&TesterCore::Of(tester), tc->Owner());
     }
     return rows;
   }
-  std::string Standard() const { return tester.Core().StandardFolder(); }
+  std::string Standard() const { return TesterCore::Of(tester).StandardFolder(); }
 };
 
 using Rows = std::vector<std::string>;
@@ -55,11 +55,11 @@ TEST_F(TxtLoaderTest, WorkedExample) {
       "Column,Col01,col.prj,n,3,col1.out,\r\n"
       "    col2.out;\r\n");
   EXPECT_EQ(HostDir() + "/TestData", Standard());
-  EXPECT_EQ(HostDir() + "/TestData_make", tester.Core().WorkFolder());
+  EXPECT_EQ(HostDir() + "/TestData_make", TesterCore::Of(tester).WorkFolder());
   EXPECT_EQ(
       (Rows{"Beam|Beam01|beam.prj|y|12|beam.out;<beam.dat>", "Column|Col01|col.prj|n|3|col1.out;col2.out"}),
       rows);
-  auto beam = tester.Core().TestCases()->At(1);
+  auto beam = TesterCore::Of(tester).TestCases()->At(1);
   EXPECT_EQ(12, beam->FuncNum());
   EXPECT_EQ(HostDir() + "/TestData_make/Beam01/beam.prj", beam->ProjectFile());
   // Loading again starts from an empty collection.
@@ -100,7 +100,7 @@ TEST_F(TxtLoaderTest, BackslashesBecomeSlashesBeforeTheDirectoryRule) {
   // Relative, joined to the host folder; a case folder leaving the data is still listed.
   EXPECT_EQ(Rows{"A|..|p.prj|n|1|a.out"}, Load("..\\Shared;x\r\nA,..,p.prj,n,1,a.out;\r\n"));
   EXPECT_EQ(HostDir() + "/../Shared", Standard());
-  EXPECT_EQ(1, tester.Core().TestCases()->Count());
+  EXPECT_EQ(1, TesterCore::Of(tester).TestCases()->Count());
 }
 
 TEST_F(TxtLoaderTest, FieldRules) {
@@ -111,7 +111,7 @@ TEST_F(TxtLoaderTest, FieldRules) {
            "E,F4,p.prj,n,4,e.out;\r\n"));
   // Fields keep the spaces before their commas; only output names are trimmed.
   EXPECT_EQ(Rows{"A |F1 |p.prj |n|12 |a.out"}, Load("D;x\r\nA , F1 , p.prj , y , 12 , a.out ;\r\n"));
-  EXPECT_EQ(12, tester.Core().TestCases()->At(1)->FuncNum());
+  EXPECT_EQ(12, TesterCore::Of(tester).TestCases()->At(1)->FuncNum());
   // Carriage returns stay in fields 1 to 4; CR LF pairs and tabs leave the output names.
   EXPECT_EQ(Rows{"A\t\r|F1 \r|p.prj|n|12|a.out;b.out"},
             Load("D;x\r\nA\t\r\n,\tF1 \r\n,p.prj,y\r\n,12,\ta.out\t,\r\n\tb.out\r\n;tail text\r\n"));
@@ -158,14 +158,14 @@ class NoRegExpFactory : public ServiceFactory {
 };
 
 TEST_F(TxtLoaderTest, FailuresReachTheCaller) {
-  EXPECT_NE(0, ErrorOf([&] { LoadTxtDefinition(tester.Core()); }));  // no file
+  EXPECT_NE(0, ErrorOf([&] { LoadTxtDefinition(TesterCore::Of(tester)); }));  // no file
   WriteFile(HostDir() + "/CALC_TEST_DAT.TXT", "D;x\r\nA,F1,p.prj,n,1,a.out;\r\n");
   auto factory = std::make_shared<NoRegExpFactory>();
   factory->self = factory;
   SetServiceFactory(factory);
   ui->answers.push_back(kCancel);
-  tester.Core().SetShowUI(true);
-  int32_t number = ErrorOf([&] { LoadTxtDefinition(tester.Core()); });
+  TesterCore::Of(tester).SetShowUI(true);
+  int32_t number = ErrorOf([&] { LoadTxtDefinition(TesterCore::Of(tester)); });
   SetServiceFactory(nullptr);
   EXPECT_EQ(err::ObjectNotSet, number);
   ASSERT_EQ(1u, ui->boxes.size());

@@ -29,7 +29,7 @@ class XmlLoaderTest : public ::testing::Test {
   void TearDown() override {
     if (open) core().CloseContext();
   }
-  TesterCore& core() { return tester.Core(); }
+  TesterCore& core() { return TesterCore::Of(tester); }
 
   /// Writes the document and loads it as the tester's definition file.
   void Load(const std::string& bytes) {

@@ -58,10 +58,9 @@ class CORVALA4_API Tester {
   void SubscribeProgress(ProgressEvents& handler);
   void UnsubscribeProgress(ProgressEvents& handler);
 
-  /// The module's side of this object (not for hosts).
-  TesterCore& Core() const { return *core_; }
-
  private:
+  friend class TesterCore;
+
   class UnitTestView : public IUnitTest {
    public:
     explicit UnitTestView(Tester& owner) : owner_(owner) {}
