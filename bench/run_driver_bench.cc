@@ -49,9 +49,9 @@ void BM_RunCases(benchmark::State& state) {
   context.Core().LocateDefinitionFile();
   context.Core().LoadDefinition();
   if (context.Core().TestCases()->Count() != kCases) state.SkipWithError("the cases did not load");
-  context.Core().RunCases(context.Core().TestCases(), true);  // working folders and markers in place
+  context.Core().Driver().RunCases(context.Core().TestCases(), true);  // working folders and markers in place
 
-  for (auto _ : state) context.Core().RunCases(context.Core().TestCases(), true);
+  for (auto _ : state) context.Core().Driver().RunCases(context.Core().TestCases(), true);
 
   if (host.calculated != (state.iterations() + 1) * kCases)
     state.SkipWithError("not every case was calculated");

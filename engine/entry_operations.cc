@@ -74,7 +74,7 @@ void TesterCore::LaunchNoUI() {
   RunEntry(false, [this] {
     if (FSO().FileExists(definition_file_)) {
       LoadDefinition();
-      RunCases(TestCases(), true);
+      driver_.RunCases(TestCases(), true);
     } else {
       VersionRecord().RecordVersionPassed();
     }

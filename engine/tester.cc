@@ -19,8 +19,8 @@ Tester::~Tester() = default;
 std::string Tester::HostEXE() const { return core_->HostEXE(); }
 void Tester::SetHostEXE(std::string value) { core_->SetHostEXE(std::move(value)); }
 std::shared_ptr<corvala4::TestCases> Tester::TestCases() { return core_->TestCases(); }
-std::shared_ptr<corvala4::TestCases> Tester::SelectedCases() const { return core_->SelectedCases(); }
-std::shared_ptr<TestCase> Tester::ActiveCase() const { return core_->ActiveCase(); }
+std::shared_ptr<corvala4::TestCases> Tester::SelectedCases() const { return core_->Driver().SelectedCases(); }
+std::shared_ptr<TestCase> Tester::ActiveCase() const { return core_->Driver().ActiveCase(); }
 void Tester::PromptTest() { core_->PromptTest(); }
 void Tester::Launch() { core_->Launch(); }
 void Tester::LaunchNoUI() { core_->LaunchNoUI(); }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "corvala4/tester.h"
+#include "engine/run_driver.h"
 #include "foundation/run_context.h"
 
 namespace corvala4 {
@@ -16,7 +17,6 @@ class TestCasesImpl;
 class TestCaseImpl;
 class Reporter;
 class TesterStatus;
-class ProgressEvents;
 
 class TesterCore : public RunContext {
  public:
@@ -32,10 +32,6 @@ class TesterCore : public RunContext {
 
   /// Every case of the definition file; created empty on first use.
   std::shared_ptr<TestCasesImpl> TestCases();
-  std::shared_ptr<TestCasesImpl> SelectedCases() const { return selected_cases_; }
-  void SetSelectedCases(std::shared_ptr<TestCasesImpl> cases) { selected_cases_ = std::move(cases); }
-  std::shared_ptr<TestCaseImpl> ActiveCase() const { return active_case_; }
-  void SetActiveCase(std::shared_ptr<TestCaseImpl> tc) { active_case_ = std::move(tc); }
 
   /// Opens the context of an entry operation: this tester becomes CurrentTester,
   /// the shared objects are made afresh, the definition file is located.
@@ -60,8 +56,8 @@ class TesterCore : public RunContext {
   void ShowTestWindow();
   /// Hands the whole working and standard directories to the external compare program.
   void CompareFoldersWithTool();
-  /// The run driver: runs the cases in order; reports each failure itself and never raises.
-  void RunCases(std::shared_ptr<TestCasesImpl> cases, bool autoMode);
+  /// The run driver of this tester (the test window runs the selected cases through it).
+  RunDriver& Driver() { return driver_; }
 
   // Services.
   std::string HostFolder() const override;
@@ -73,8 +69,6 @@ class TesterCore : public RunContext {
   bool IsXmlDefinition() const { return is_xml_definition_; }
   bool ShowUI() const override { return show_ui_; }
   void SetShowUI(bool value) { show_ui_ = value; }
-  bool AutoMode() const { return auto_mode_; }
-  void SetAutoMode(bool value) { auto_mode_ = value; }
   /// Per-user switch for the status window during runs.
   bool StatWindowEnabled();
   void SetStatWindowEnabled(bool value);
@@ -97,24 +91,18 @@ class TesterCore : public RunContext {
   void Raise(Fn&& fn);
   template <typename Fn>
   void RunEntry(bool showUI, Fn&& body);
-  void RunOneCase(const std::shared_ptr<TestCaseImpl>& tc);
-  void ShowStatusWindow();
 
   Tester& facade_;
   std::string host_exe_;
   std::shared_ptr<TestCasesImpl> test_cases_;
-  std::shared_ptr<TestCasesImpl> selected_cases_;
-  std::shared_ptr<TestCaseImpl> active_case_;
   std::string standard_folder_;
   bool show_ui_ = false;
   std::string definition_file_;
   bool is_xml_definition_ = false;
-  bool auto_mode_ = false;
   std::vector<TesterEvents*> subscribers_;
   std::shared_ptr<Reporter> reporter_;
   std::shared_ptr<TesterStatus> status_;
-  /// Passes the reporter's lines to the status window once it has been shown.
-  std::unique_ptr<ProgressEvents> status_feed_;
+  RunDriver driver_{*this};
 };
 
 }  // namespace corvala4

@@ -151,7 +151,7 @@ TEST_F(EntryOperationsTest, ReentryIsRefusedFromAnotherTesterAndFromInsideARun) 
   struct Window : testing::ScriptedUserInterface {
     void ShowTestWindow(Tester& t) override {
       calls.push_back("TestWindow");
-      TesterCore::Of(t).RunCases(TesterCore::Of(t).TestCases(), false);
+      TesterCore::Of(t).Driver().RunCases(TesterCore::Of(t).TestCases(), false);
     }
   };
   auto window = std::make_shared<Window>();

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 
+#include "engine/run_driver.h"
 #include "engine/tester_core.h"
 #include "foundation/errors.h"
 #include "foundation/globals.h"
@@ -108,7 +109,7 @@ class RunDriverTest : public ::testing::Test {
     core().SetShowUI(showUI);
     core().OpenContext();
     core().LoadDefinition();
-    core().RunCases(core().TestCases(), autoMode);
+    core().Driver().RunCases(core().TestCases(), autoMode);
   }
   std::string Record() { return ReadFile(env.dir() / "calc_Test_Ver.txt"); }
   size_t RecordLines() {
@@ -146,7 +147,7 @@ TEST_F(RunDriverTest, EventOrderOfTwoCases) {
   // B alone is not mandatory, but A passed before: the build is recorded again.
   auto only_b = std::make_shared<TestCasesImpl>();
   only_b->Add(core().TestCases()->At(2));
-  core().RunCases(only_b, true);
+  core().Driver().RunCases(only_b, true);
   EXPECT_EQ(kCongratulation, ui->boxes.back().prompt);
   EXPECT_EQ(2u, RecordLines());
 }
@@ -173,7 +174,7 @@ TEST_F(RunDriverTest, QuietRunClosesWithTwoMessagesAndOneRecord) {
 
   // An empty selection raises nothing and records nothing.
   size_t seen = host.Seen().size();
-  core().RunCases(std::make_shared<TestCasesImpl>(), true);
+  core().Driver().RunCases(std::make_shared<TestCasesImpl>(), true);
   EXPECT_EQ(seen, host.Seen().size());
   EXPECT_EQ(2u, RecordLines());
 }
@@ -240,6 +241,44 @@ TEST_F(RunDriverTest, FailuresAreReportedAndTheRunGoesOn) {
   EXPECT_EQ("全部选定自测试算例执行完成!", ui->boxes[0].prompt);
   EXPECT_EQ(kCongratulation, ui->boxes[1].prompt);
   EXPECT_EQ(1u, RecordLines());
+}
+
+TEST_F(RunDriverTest, StepsOneByOneWithTheCalculationsDoneElsewhere) {
+  Define({"A!", "B!"});
+  core().SetShowUI(true);
+  core().OpenContext();
+  core().LoadDefinition();
+  RunDriver& driver = core().Driver();
+  std::shared_ptr<TestCasesImpl> cases = core().TestCases();
+  std::shared_ptr<TestCaseImpl> a = cases->At(1), b = cases->At(2);
+  ASSERT_TRUE(driver.BeginRun(cases, true));
+  EXPECT_EQ(cases, driver.SelectedCases());
+  // Both folders first, then both calculated outside the events, then both finished.
+  EXPECT_TRUE(driver.PrepareCase(a));
+  EXPECT_TRUE(driver.PrepareCase(b));
+  EXPECT_FALSE(Exists(a->TestCaseFolder() + "/r.out"));
+  WriteFile(a->TestCaseFolder() + "/r.out", "ok\n");
+  WriteFile(b->TestCaseFolder() + "/r.out", "wrong\n");
+  EXPECT_TRUE(driver.FinishCase(a));
+  EXPECT_TRUE(driver.FinishCase(b));
+  driver.EndRun(cases);
+  EXPECT_EQ((std::vector<std::string>{"BeforeAllTest(2)", "CheckCancel", "BeforeOneTest(A)", "CheckCancel",
+                                      "BeforeOneTest(B)", "CheckCancel", "AfterOneTest(A)", "CheckCancel",
+                                      "AfterOneTest(B)", "CheckCancel", "AfterAllTest",
+                                      "box:全部选定自测试算例执行完成!"}),
+            host.Seen());
+  EXPECT_TRUE(Exists(env.dir() / "TestData/A/calc_p_1_Passed.txt"));
+  EXPECT_FALSE(Exists(env.dir() / "TestData/B/calc_p_1_Passed.txt"));
+  EXPECT_EQ(0u, RecordLines());
+  EXPECT_EQ(nullptr, driver.SelectedCases());
+  EXPECT_EQ(nullptr, driver.ActiveCase());
+
+  // A step that fails reports its failure and says so; an empty run begins nothing.
+  std::filesystem::remove_all(env.dir() / "TestData/B");
+  EXPECT_FALSE(driver.PrepareCase(b));
+  ASSERT_EQ(1u, ui->errors.size());
+  EXPECT_EQ(0u, ui->errors[0].first.rfind("算例文件夹'", 0));
+  EXPECT_FALSE(driver.BeginRun(std::make_shared<TestCasesImpl>(), true));
 }
 
 TEST_F(RunDriverTest, StatusWindowOnlyWithTheSettingAndAUserInterface) {
