@@ -4,7 +4,6 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xpath.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,6 +15,7 @@
 #include "engine/tester_core.h"
 #include "foundation/errors.h"
 #include "foundation/format_msg.h"
+#include "foundation/platform/descriptor.h"
 #include "model/test_case.h"
 #include "model/test_cases.h"
 #include "results/output_file.h"
@@ -39,15 +39,6 @@ struct XPathObjectFree {
 };
 using XPathObject = std::unique_ptr<xmlXPathObject, XPathObjectFree>;
 
-/// The runtime's own description of an error number.
-std::string RuntimeDescription(int32_t number) {
-  try {
-    Raise(number);
-  } catch (const Error& e) {
-    return e.Description();
-  }
-}
-
 /// What the parser said about a document it could not read, or empty.
 struct ParseOutcome {
   std::unique_ptr<xmlDoc, DocFree> doc;
@@ -68,15 +59,9 @@ ParseOutcome Parse(const std::string& path) {
   // Read through our own descriptor: libxml2 would take the name for a URI and
   // unescape "%" in it. No network, no external entities; errors stay quiet.
   // Without waiting: a pipe or a device in the definition file's place must not hang the host.
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  int fd = OpenRegularFile(AT_FDCWD, path.c_str());
   if (fd < 0) {
     out.problem = std::strerror(errno);
-    return out;
-  }
-  struct stat st {};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    out.problem = std::strerror(S_ISDIR(st.st_mode) ? EISDIR : ENODEV);
-    close(fd);
     return out;
   }
   std::unique_ptr<xmlParserCtxt, ParserFree> ctxt(xmlNewParserCtxt());
@@ -133,7 +118,7 @@ class Reader {
   [[noreturn]] void Fail(int32_t number, const std::string& details) const {
     throw Error(number, kModuleSource,
                 FormatMsg("读取自测试算例的定义文件'%0'失败!", file_) + ErrDetailSep() +
-                    RuntimeDescription(number) + "\r\n" + details + "\r\n" + "文件名:" + file_);
+                    RuntimeText(number) + "\r\n" + details + "\r\n" + "文件名:" + file_);
   }
 
  private:

@@ -1,5 +1,6 @@
 #include "foundation/errors.h"
 
+#include <cerrno>
 #include <new>
 #include <vector>
 
@@ -26,7 +27,8 @@ std::vector<std::string> SplitDescription(const std::string& text) {
   return pieces;
 }
 
-/// The runtime's own texts for the numbers the module raises.
+}  // namespace
+
 std::string RuntimeText(int32_t number) {
   switch (number) {
     case err::InvalidProcedureCall: return "无效的过程调用或参数";
@@ -35,19 +37,39 @@ std::string RuntimeText(int32_t number) {
     case err::SubscriptOutOfRange: return "下标越界";
     case err::TypeMismatch: return "类型不匹配";
     case err::FileNotFound: return "文件未找到";
+    case err::BadFileMode: return "文件模式错误";
     case err::DeviceIO: return "设备 I/O 错误";
     case err::FileAlreadyExists: return "文件已存在";
     case err::DiskFull: return "磁盘已满";
     case err::PermissionDenied: return "没有权限";
+    case err::PathFileAccess: return "路径/文件访问错误";
     case err::PathNotFound: return "路径未找到";
     case err::ObjectNotSet: return "对象变量或 With 块变量未设置";
     case err::InvalidUseOfNull: return "无效使用 Null";
     case err::CannotCreateObject: return "ActiveX 部件不能创建对象";
+    case err::KeyAlreadyAssociated: return "此键已经与该集合的一个元素相关联";
     default: return {};
   }
 }
 
-}  // namespace
+int32_t ErrnoNumber(int errnum, int32_t otherwise) {
+  switch (errnum) {
+    case ENOENT: return err::FileNotFound;
+    case ENOTDIR: return err::PathNotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case ETXTBSY:
+    case EISDIR: return err::PermissionDenied;
+    case EEXIST: return err::FileAlreadyExists;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return err::DiskFull;
+    case EIO: return err::DeviceIO;
+    case ENOMEM: return err::OutOfMemory;
+    default: return otherwise;
+  }
+}
 
 const std::string& ErrDetailSep() {
   static const std::string sep = "<+>";
@@ -104,6 +126,10 @@ void ShowCurrentError(std::exception_ptr caught) {
 void Raise(int32_t number, std::string description) {
   if (description.empty()) description = RuntimeText(number);
   throw Error(number, kModuleSource, std::move(description));
+}
+
+void RaiseDetailed(int32_t number, const std::string& details) {
+  throw Error(number, kModuleSource, RuntimeText(number) + ErrDetailSep() + details);
 }
 
 }  // namespace corvala4

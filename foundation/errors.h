@@ -49,7 +49,14 @@ void ShowCurrentError(std::exception_ptr caught);
 /// Turns any caught exception into a module error (host exceptions included).
 Error ToError(std::exception_ptr caught);
 
-/// Raises an error with the module as source.
+/// The runtime's own text for an error number ("" for a number it has none for).
+std::string RuntimeText(int32_t number);
+/// The number a failed system call's errno stands for; `otherwise` for one without its own.
+int32_t ErrnoNumber(int errnum, int32_t otherwise = err::PathFileAccess);
+
+/// Raises an error with the module as source (the runtime's text when description is empty).
 [[noreturn]] void Raise(int32_t number, std::string description = {});
+/// Raises an error with the module as source: the runtime's text, then details after the separator.
+[[noreturn]] void RaiseDetailed(int32_t number, const std::string& details);
 
 }  // namespace corvala4

@@ -18,8 +18,7 @@ std::string IndexText(const StringCollection::Index& index) {
 }
 
 [[noreturn]] void RaiseBadIndex(const StringCollection::Index& index, int32_t count) {
-  Raise(err::SubscriptOutOfRange,
-        "下标越界" + ErrDetailSep() + IndexText(index) + ", 项数 " + std::to_string(count));
+  RaiseDetailed(err::SubscriptOutOfRange, IndexText(index) + ", 项数 " + std::to_string(count));
 }
 
 }  // namespace
@@ -49,9 +48,9 @@ void StringCollection::Insert(size_t slot, const std::string& text, std::optiona
 void StringCollection::Add(const std::string& Item, const std::optional<std::string>& key,
                            const std::optional<Index>& before, const std::optional<Index>& after) {
   if (before && after)
-    Raise(err::InvalidProcedureCall, "无效的过程调用或参数" + ErrDetailSep() + "before 和 after 只能给一个");
+    RaiseDetailed(err::InvalidProcedureCall, "before 和 after 只能给一个");
   if (key && FindKey(*key) >= 0)
-    Raise(err::KeyAlreadyAssociated, "此键已经与该集合的一个元素相关联" + ErrDetailSep() + "键 '" + *key + "'");
+    RaiseDetailed(err::KeyAlreadyAssociated, "键 '" + *key + "'");
   size_t slot = items_.size();
   if (before) slot = Slot(*before);
   if (after) slot = Slot(*after) + 1;

@@ -6,7 +6,7 @@ namespace corvala4 {
 
 std::shared_ptr<Tester> CreateTester(const std::string& progId) {
   if (progId != dispid::kTesterProgId)
-    Raise(err::CannotCreateObject, "ActiveX 部件不能创建对象: " + progId);
+    Raise(err::CannotCreateObject, RuntimeText(err::CannotCreateObject) + ": " + progId);
   return std::make_shared<Tester>();
 }
 

@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <iconv.h>
 #include <string.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +14,7 @@
 #include "foundation/errors.h"
 #include "foundation/format_msg.h"
 #include "foundation/platform/code_page.h"
+#include "foundation/platform/descriptor.h"
 
 namespace corvala4 {
 
@@ -24,11 +24,7 @@ namespace {
 constexpr std::string_view kDateParts[] = {"年", "月", "日"};
 
 [[noreturn]] void RaiseReadError(const std::string& path, int code) {
-  int32_t number = code == ENOENT                      ? err::FileNotFound
-                   : (code == EACCES || code == EPERM) ? err::PermissionDenied
-                   : code == EISDIR                    ? err::PathFileAccess
-                                                       : err::DeviceIO;
-  throw Error(number, kModuleSource, FormatMsg("读取文件'%0'失败: %1", path, strerror(code)));
+  throw Error(ErrnoNumber(code, err::DeviceIO), kModuleSource, FormatMsg("读取文件'%0'失败: %1", path, strerror(code)));
 }
 
 /// Reads one file in blocks, by offset, so that a comparison can go back to the
@@ -39,13 +35,8 @@ class BlockReader {
       : path_(path), buf_(new char[blockSize]), cap_(blockSize) {
     // Without waiting: a pipe or a device would block or never end, and only a
     // regular file has the size the comparison relies on.
-    fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    fd_ = OpenRegularFile(AT_FDCWD, path.c_str());
     if (fd_ < 0) RaiseReadError(path_, errno);
-    struct stat st {};
-    if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-      close(fd_);
-      RaiseReadError(path_, S_ISDIR(st.st_mode) ? EISDIR : ENODEV);
-    }
     posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
   }
   ~BlockReader() { close(fd_); }

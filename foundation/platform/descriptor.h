@@ -1,6 +1,7 @@
-// A file descriptor that closes itself.
+// File descriptors: one that closes itself, and opening a file that must be a regular one.
 #pragma once
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace corvala4 {
@@ -30,5 +31,11 @@ class Fd {
  private:
   int fd_;
 };
+
+/// Opens `name` (relative to dirfd; AT_FDCWD for a path) for reading without waiting, so that
+/// a pipe or a device in a file's place never hangs, and keeps it only when it is a regular
+/// file. `flags` are added (O_NOFOLLOW, O_CREAT with mode 0666). The descriptor, or -1 with
+/// errno set: EISDIR for a folder, ENODEV for anything else that is not a regular file.
+int OpenRegularFile(int dirfd, const char* name, int flags = 0);
 
 }  // namespace corvala4

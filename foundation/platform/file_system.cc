@@ -220,7 +220,7 @@ class PosixFileSystem : public FileSystemService {
                                            int format) override {
     int flags = O_CLOEXEC;
     switch (ioMode) {
-      case ForReading: flags |= O_RDONLY; break;
+      case ForReading: break;
       case ForWriting: flags |= O_WRONLY | O_TRUNC; break;
       case ForAppending: flags |= O_WRONLY | O_APPEND; break;
       default:
@@ -229,16 +229,16 @@ class PosixFileSystem : public FileSystemService {
     if (format != TristateFalse && format != TristateTrue && format != TristateUseDefault)
       Fail(err::InvalidProcedureCall, fullpath, "Format " + std::to_string(format) + " is not 0, -1 or -2");
     if (create) flags |= O_CREAT;
-    // Opened without waiting, so that a pipe in a file's place fails instead of hanging.
-    int fd = open(fullpath.c_str(), flags | O_NONBLOCK, 0666);
+    // Opened without waiting, so that a pipe in a file's place fails instead of hanging;
+    // reading takes a regular file only, since a device could run forever.
+    int fd = ioMode == ForReading ? OpenRegularFile(AT_FDCWD, fullpath.c_str(), flags)
+                                  : open(fullpath.c_str(), flags | O_NONBLOCK, 0666);
+    if (fd < 0 && errno == EISDIR) Fail(err::PermissionDenied, fullpath, "a folder, not a file");
+    if (fd < 0 && errno == ENODEV) Fail(err::DeviceIO, fullpath, "a pipe or device, not a file");
     if (fd < 0) FailErrno(errno, fullpath, Subject::File);
     Fd owner(fd);
     struct stat st;
     if (fstat(fd, &st) != 0) FailErrno(errno, fullpath, Subject::File);
-    if (S_ISDIR(st.st_mode)) Fail(err::PermissionDenied, fullpath, "a folder, not a file");
-    // Reading a pipe or a device could wait or run forever.
-    if (ioMode == ForReading && !S_ISREG(st.st_mode))
-      Fail(err::DeviceIO, fullpath, "a pipe or device, not a file");
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return NewTextStream(owner.release(), ioMode, format, fullpath, st.st_size == 0);
   }

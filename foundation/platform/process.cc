@@ -40,12 +40,8 @@ class SpawnLauncher : public ProcessLauncher {
     int rc = posix_spawnp(&pid, args[0], nullptr, &attr, args.data(), environ);
     posix_spawnattr_destroy(&attr);
     if (rc != 0) {
-      int32_t number = rc == ENOENT || rc == ENOTDIR ? err::FileNotFound
-                       : rc == EACCES || rc == EPERM  ? err::PermissionDenied
-                       : rc == ENOMEM                 ? err::OutOfMemory
-                                                      : err::InvalidProcedureCall;
-      Raise(number, "无法启动程序'" + argv[0] + "'." + ErrDetailSep() + std::strerror(rc) + "\r\n命令 " +
-                        commandText);
+      Raise(ErrnoNumber(rc, err::InvalidProcedureCall),
+            "无法启动程序'" + argv[0] + "'." + ErrDetailSep() + std::strerror(rc) + "\r\n命令 " + commandText);
     }
     // Nobody waits for the program; this thread collects its exit so that no zombie stays.
     try {

@@ -16,7 +16,7 @@ class DefaultServiceFactory : public ServiceFactory {
   std::shared_ptr<Service> Create(const std::string& progId) override {
     if (progId == "Scripting.FileSystemObject") return NewPosixFileSystem();
     if (progId == "vbscript.regexp") return std::make_shared<RegExp>();
-    throw Error(err::CannotCreateObject, progId, "ActiveX 部件不能创建对象: " + progId);
+    throw Error(err::CannotCreateObject, progId, RuntimeText(err::CannotCreateObject) + ": " + progId);
   }
 };
 

@@ -147,10 +147,8 @@ std::vector<std::string> SplitLines(const std::string& content) {
 }
 
 [[noreturn]] void RaiseStoreError(int errnum, const std::string& what, const std::string& path) {
-  int32_t number = errnum == EACCES || errnum == EPERM || errnum == EROFS ? err::PermissionDenied
-                   : errnum == ENOSPC                                     ? err::DiskFull
-                                                                          : err::PathFileAccess;
-  Raise(number, "无法保存设置." + ErrDetailSep() + what + ": " + std::strerror(errnum) + "\r\n文件 " + path);
+  Raise(ErrnoNumber(errnum),
+        "无法保存设置." + ErrDetailSep() + what + ": " + std::strerror(errnum) + "\r\n文件 " + path);
 }
 
 std::string BaseNameOf(const std::string& path) {
@@ -266,11 +264,11 @@ std::optional<double> TextToNumber(const std::string& text) {
 
 int32_t TextToLong(const std::string& text) {
   std::optional<double> number = TextToNumber(text);
-  if (!number) Raise(err::TypeMismatch, "类型不匹配" + ErrDetailSep() + "不是数字: '" + text + "'");
+  if (!number) RaiseDetailed(err::TypeMismatch, "不是数字: '" + text + "'");
   // Halves go to the even neighbour, as the platform's conversion rounds.
   double r = std::nearbyint(*number);
   if (!(r >= -2147483648.0 && r <= 2147483647.0))
-    Raise(err::Overflow, "溢出" + ErrDetailSep() + "超出 32 位整数的范围: '" + text + "'");
+    RaiseDetailed(err::Overflow, "超出 32 位整数的范围: '" + text + "'");
   return static_cast<int32_t>(r);
 }
 
@@ -279,7 +277,7 @@ bool TextToBool(const std::string& text) {
   if (SameTextIgnoringCase(t, "true")) return true;
   if (SameTextIgnoringCase(t, "false")) return false;
   std::optional<double> number = TextToNumber(t);
-  if (!number) Raise(err::TypeMismatch, "类型不匹配" + ErrDetailSep() + "不是逻辑值: '" + text + "'");
+  if (!number) RaiseDetailed(err::TypeMismatch, "不是逻辑值: '" + text + "'");
   return *number != 0;
 }
 

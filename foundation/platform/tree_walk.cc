@@ -151,11 +151,12 @@ void CopyLink(int srcdir, const char* srcname, int dstdir, const char* dstname, 
 
 void CopyRegular(CopyContext& ctx, int srcdir, const char* srcname, int dstdir, const char* dstname,
                  bool overwrite, const std::string& src_shown, const std::string& dst_shown) {
-  Fd in(openat(srcdir, srcname, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  Fd in(OpenRegularFile(srcdir, srcname, O_NOFOLLOW));
+  if (in.get() < 0 && (errno == EISDIR || errno == ENODEV))
+    Fail(err::DeviceIO, src_shown, "a pipe or device, not a file");
   if (in.get() < 0) FailErrno(errno, src_shown, Subject::File);
   struct stat st;
   if (fstat(in.get(), &st) != 0) FailErrno(errno, src_shown, Subject::File);
-  if (!S_ISREG(st.st_mode)) Fail(err::DeviceIO, src_shown, "a pipe or device, not a file");
   mode_t mode = st.st_mode & 01777;  // set-id bits are not carried over
 
   std::string temp;
