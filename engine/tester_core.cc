@@ -1,7 +1,5 @@
 #include "engine/tester_core.h"
 
-#include <algorithm>
-
 #include "corvala4/user_interface.h"
 #include "foundation/detailed_fso.h"
 #include "foundation/errors.h"
@@ -13,6 +11,7 @@
 #include "model/test_cases.h"
 #include "results/reporter.h"
 #include "results/tester_status.h"
+#include "settings/global_setting.h"
 
 namespace corvala4 {
 
@@ -34,8 +33,7 @@ void TesterCore::OpenContext() {
   G().CurrentTester = this;
   CreateGlobalObjects();
   // The reporter listens once, however often a context is opened without being closed.
-  if (std::find(subscribers_.begin(), subscribers_.end(), &GetReporter()) == subscribers_.end())
-    Subscribe(GetReporter());
+  if (!subscribers_.Contains(GetReporter())) Subscribe(GetReporter());
   VersionRecord().Attach(*this);
   LocateDefinitionFile();
 }
@@ -76,62 +74,45 @@ std::string TesterCore::WorkFolder() const {
 }
 
 bool TesterCore::StatWindowEnabled() {
-  return TextToBool(GetSetting(SettingsAppName(), "Advanced", "EnalbeStatWindow", BoolText(false)));
+  return TextToBool(GetSetting(SettingsAppName(), kSectionAdvanced, kKeyStatWindow, BoolText(false)));
 }
 
 void TesterCore::SetStatWindowEnabled(bool value) {
-  SaveSetting(SettingsAppName(), "Advanced", "EnalbeStatWindow", BoolText(value));
+  SaveSetting(SettingsAppName(), kSectionAdvanced, kKeyStatWindow, BoolText(value));
 }
 
 int TesterCore::ShowMessage(const std::string& prompt, int style, std::optional<std::string> title,
                             const std::string& helpFile, int helpContext) {
   std::string caption = title ? *title : kDefaultMessageTitle;
   if (show_ui_) return CurrentUserInterface().MsgBox(prompt, style, caption, helpFile, helpContext);
-  LogEventType type = (style & 16)   ? LogEventType::Error
-                      : (style & 32) ? LogEventType::Warning
-                                     : LogEventType::Information;
-  WriteLog(type, prompt);
+  WriteLog(LogTypeOfStyle(style), prompt);
   return 0;
 }
 
-void TesterCore::Subscribe(TesterEvents& handler) { subscribers_.push_back(&handler); }
+void TesterCore::Subscribe(TesterEvents& handler) { subscribers_.Add(handler); }
 
-void TesterCore::Unsubscribe(TesterEvents& handler) {
-  auto it = std::find(subscribers_.begin(), subscribers_.end(), &handler);
-  if (it != subscribers_.end()) subscribers_.erase(it);
-}
-
-template <typename Fn>
-void TesterCore::Raise(Fn&& fn) {
-  // Handlers may subscribe or unsubscribe while the event runs: walk a copy, and
-  // skip a handler that has left in the meantime.
-  std::vector<TesterEvents*> snapshot = subscribers_;
-  for (TesterEvents* handler : snapshot) {
-    if (std::find(subscribers_.begin(), subscribers_.end(), handler) == subscribers_.end()) continue;
-    fn(*handler);
-  }
-}
+void TesterCore::Unsubscribe(TesterEvents& handler) { subscribers_.Remove(handler); }
 
 void TesterCore::RaiseCheckCancel() {
   bool cancel = false;
-  Raise([&](TesterEvents& h) { h.CheckCancel(cancel); });
+  subscribers_.Call([&](TesterEvents& h) { h.CheckCancel(cancel); });
   if (cancel) throw Error(CancelError, "", "");
 }
 
 void TesterCore::RaiseBeforeAllTest(corvala4::TestCases& oc) {
-  Raise([&](TesterEvents& h) { h.BeforeAllTest(oc); });
+  subscribers_.Call([&](TesterEvents& h) { h.BeforeAllTest(oc); });
 }
 void TesterCore::RaiseBeforeOneTest(TestCase& tc) {
-  Raise([&](TesterEvents& h) { h.BeforeOneTest(tc); });
+  subscribers_.Call([&](TesterEvents& h) { h.BeforeOneTest(tc); });
 }
 void TesterCore::RaiseDoTest(TestCase& tc) {
-  Raise([&](TesterEvents& h) { h.DoTest(tc); });
+  subscribers_.Call([&](TesterEvents& h) { h.DoTest(tc); });
 }
 void TesterCore::RaiseAfterOneTest(TestCase& tc) {
-  Raise([&](TesterEvents& h) { h.AfterOneTest(tc); });
+  subscribers_.Call([&](TesterEvents& h) { h.AfterOneTest(tc); });
 }
 void TesterCore::RaiseAfterAllTest(corvala4::TestCases& oc) {
-  Raise([&](TesterEvents& h) { h.AfterAllTest(oc); });
+  subscribers_.Call([&](TesterEvents& h) { h.AfterAllTest(oc); });
 }
 
 }  // namespace corvala4

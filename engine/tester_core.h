@@ -10,6 +10,7 @@
 #include "corvala4/tester.h"
 #include "engine/run_driver.h"
 #include "foundation/run_context.h"
+#include "foundation/subscribers.h"
 
 namespace corvala4 {
 
@@ -88,8 +89,6 @@ class TesterCore : public RunContext {
 
  private:
   template <typename Fn>
-  void Raise(Fn&& fn);
-  template <typename Fn>
   void RunEntry(bool showUI, Fn&& body);
 
   Tester& facade_;
@@ -99,7 +98,7 @@ class TesterCore : public RunContext {
   bool show_ui_ = false;
   std::string definition_file_;
   bool is_xml_definition_ = false;
-  std::vector<TesterEvents*> subscribers_;
+  Subscribers<TesterEvents> subscribers_;
   std::shared_ptr<Reporter> reporter_;
   std::shared_ptr<TesterStatus> status_;
   RunDriver driver_{*this};

@@ -11,6 +11,7 @@
 #include "foundation/errors.h"
 #include "foundation/globals.h"
 #include "foundation/platform/regexp.h"
+#include "foundation/text.h"
 #include "model/test_case.h"
 #include "model/test_cases.h"
 #include "results/output_file.h"
@@ -45,12 +46,6 @@ std::string RemoveAll(const std::string& text, const std::string& what) {
   return out;
 }
 
-std::string TrimSpaces(const std::string& text) {
-  size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 /// The output list cut at every ","; line breaks written as CR LF and tabs go.
 std::vector<std::string> OutputItems(const std::string& list) {
   std::vector<std::string> items;
@@ -59,7 +54,7 @@ std::vector<std::string> OutputItems(const std::string& list) {
     size_t cut = list.find(',', pos);
     std::string piece =
         SlashPath(std::string_view(list).substr(pos, cut == std::string::npos ? cut : cut - pos));
-    items.push_back(TrimSpaces(RemoveAll(RemoveAll(piece, "\r\n"), "\t")));
+    items.push_back(Trim(RemoveAll(RemoveAll(piece, "\r\n"), "\t")));
     if (cut == std::string::npos) break;
     pos = cut + 1;
   }

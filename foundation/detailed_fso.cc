@@ -5,6 +5,7 @@
 
 #include "foundation/create_object.h"
 #include "foundation/errors.h"
+#include "foundation/value.h"
 
 namespace corvala4 {
 
@@ -59,8 +60,6 @@ const OperationTexts kTexts[] = {
     {"复制文件'", "'到'", "'失败!", "操作:复制文件", {"源路径:", "目标路径:", "强制覆盖:"}},
     {"获取'", nullptr, "'的扩展名失败!", "操作:得到扩展名", {"路径:"}},
 };
-
-std::string_view BoolText(bool value) { return value ? "True" : "False"; }
 
 std::string_view ModeText(int mode) {
   switch (mode) {

@@ -12,25 +12,21 @@ Globals& G() {
   return globals;
 }
 
-DetailedFSO& FSO() {
-  if (!G().gobjFSO) Raise(err::ObjectNotSet);
-  return *G().gobjFSO;
+namespace {
+
+/// The object a shared reference points to; error 91 when it points to none.
+template <typename Pointer>
+auto& Required(const Pointer& object) {
+  if (!object) Raise(err::ObjectNotSet);
+  return *object;
 }
 
-Registry& Reg() {
-  if (!G().gobjRegistry) Raise(err::ObjectNotSet);
-  return *G().gobjRegistry;
-}
+}  // namespace
 
-GlobalSetting& Setting() {
-  if (!G().gobjSetting) Raise(err::ObjectNotSet);
-  return *G().gobjSetting;
-}
-
-RunContext& Current() {
-  if (!G().CurrentTester) Raise(err::ObjectNotSet);
-  return *G().CurrentTester;
-}
+DetailedFSO& FSO() { return Required(G().gobjFSO); }
+Registry& Reg() { return Required(G().gobjRegistry); }
+GlobalSetting& Setting() { return Required(G().gobjSetting); }
+RunContext& Current() { return Required(G().CurrentTester); }
 
 void CreateGlobalObjects() {
   RegisterGlobalObject(G().gobjFSO, std::make_shared<DetailedFSO>());

@@ -2,6 +2,7 @@
 // so multi-byte characters (Chinese names) are never touched.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,33 @@ inline bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
   for (size_t i = 0; i < a.size(); ++i)
     if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
   return true;
+}
+
+/// The text without the blanks at either end (spaces unless others are named).
+inline std::string Trim(std::string_view text, std::string_view blanks = " ") {
+  size_t first = text.find_first_not_of(blanks);
+  if (first == std::string_view::npos) return {};
+  return std::string(text.substr(first, text.find_last_not_of(blanks) - first + 1));
+}
+
+/// Reads a text in double quotes that starts at text[at]; at is moved past the closing quote.
+/// A backslash escapes the character after it, which `unescape` turns into the text it stands
+/// for. None when the closing quote is missing.
+template <typename Unescape>
+std::optional<std::string> ReadQuoted(std::string_view text, size_t& at, Unescape unescape) {
+  std::string out;
+  for (size_t i = at + 1; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '"') {
+      at = i + 1;
+      return out;
+    }
+    if (c == '\\' && i + 1 < text.size())
+      out += unescape(text[++i]);
+    else
+      out += c;
+  }
+  return std::nullopt;
 }
 
 inline std::string AsciiUpperText(std::string text) {

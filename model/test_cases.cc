@@ -1,6 +1,7 @@
 #include "model/test_cases.h"
 
 #include "foundation/errors.h"
+#include "foundation/owned_items.h"
 
 namespace corvala4 {
 
@@ -13,17 +14,9 @@ std::shared_ptr<TestCase> TestCasesImpl::Item(std::string_view) const {
   Raise(err::SubscriptOutOfRange);
 }
 
-std::shared_ptr<TestCaseImpl> TestCasesImpl::At(int32_t Index) const {
-  if (Index < 1 || Index > Count()) Raise(err::SubscriptOutOfRange);
-  return cases_[static_cast<size_t>(Index - 1)];
-}
+std::shared_ptr<TestCaseImpl> TestCasesImpl::At(int32_t Index) const { return ItemAt(cases_, Index); }
 
-void TestCasesImpl::Clear() {
-  // First to last, as if each were taken from the front; one erase keeps it linear.
-  std::vector<std::shared_ptr<TestCaseImpl>> taken;
-  taken.swap(cases_);
-  for (const std::shared_ptr<TestCaseImpl>& tc : taken) tc->Detach();
-}
+void TestCasesImpl::Clear() { DetachAll(cases_); }
 
 namespace {
 

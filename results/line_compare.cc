@@ -24,7 +24,8 @@ namespace {
 constexpr std::string_view kDateParts[] = {"年", "月", "日"};
 
 [[noreturn]] void RaiseReadError(const std::string& path, int code) {
-  throw Error(ErrnoNumber(code, err::DeviceIO), kModuleSource, FormatMsg("读取文件'%0'失败: %1", path, strerror(code)));
+  throw Error(ErrnoNumber(code, err::DeviceIO), kModuleSource,
+              FormatMsg("读取文件'%0'失败: %1", path, strerror(code)));
 }
 
 /// Reads one file in blocks, by offset, so that a comparison can go back to the

@@ -4,6 +4,7 @@
 #include "foundation/errors.h"
 #include "foundation/globals.h"
 #include "foundation/run_context.h"
+#include "foundation/text.h"
 #include "model/path_guard.h"
 #include "model/test_case.h"
 #include "results/line_compare.h"
@@ -12,13 +13,6 @@
 namespace corvala4 {
 
 namespace {
-
-std::string TrimSpaces(const std::string& text) {
-  size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  size_t last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
-}
 
 }  // namespace
 
@@ -93,14 +87,14 @@ void OutputFile::SetOwner(TestCaseImpl& testCase) {
 
 void OutputFile::InitFromText(TestCaseImpl& testCase, const std::string& item) {
   SetOwner(testCase);
-  std::string text = TrimSpaces(item);
+  std::string text = Trim(item);
   keep_ = text.size() >= 2 && text.front() == '<' && text.back() == '>';
   name_ = keep_ ? text.substr(1, text.size() - 2) : text;
 }
 
 void OutputFile::Init(TestCaseImpl& testCase, const std::string& name, bool kept) {
   SetOwner(testCase);
-  name_ = TrimSpaces(name);
+  name_ = Trim(name);
   keep_ = kept;
 }
 

@@ -1,7 +1,5 @@
 #include "results/reporter.h"
 
-#include <algorithm>
-
 #include "corvala4/test_case.h"
 #include "corvala4/test_cases.h"
 #include "foundation/errors.h"
@@ -13,12 +11,9 @@ ProgressEvents::~ProgressEvents() = default;
 void ProgressEvents::AddMsg(const std::string&) {}
 void ProgressEvents::Clear() {}
 
-void Reporter::Subscribe(ProgressEvents& handler) { subscribers_.push_back(&handler); }
+void Reporter::Subscribe(ProgressEvents& handler) { subscribers_.Add(handler); }
 
-void Reporter::Unsubscribe(ProgressEvents& handler) {
-  auto it = std::find(subscribers_.begin(), subscribers_.end(), &handler);
-  if (it != subscribers_.end()) subscribers_.erase(it);
-}
+void Reporter::Unsubscribe(ProgressEvents& handler) { subscribers_.Remove(handler); }
 
 std::string Reporter::ElapsedText(std::time_t from, std::time_t to) {
   // Held wider than 16 bits, so a run of more than nine hours still reads right
@@ -61,19 +56,11 @@ void Reporter::AfterAllTest(TestCases&) {
 }
 
 void Reporter::RaiseAddMsg(const std::string& msg) {
-  std::vector<ProgressEvents*> snapshot = subscribers_;
-  for (ProgressEvents* handler : snapshot) {
-    if (std::find(subscribers_.begin(), subscribers_.end(), handler) == subscribers_.end()) continue;
-    handler->AddMsg(msg);
-  }
+  subscribers_.Call([&](ProgressEvents& h) { h.AddMsg(msg); });
 }
 
 void Reporter::RaiseClear() {
-  std::vector<ProgressEvents*> snapshot = subscribers_;
-  for (ProgressEvents* handler : snapshot) {
-    if (std::find(subscribers_.begin(), subscribers_.end(), handler) == subscribers_.end()) continue;
-    handler->Clear();
-  }
+  subscribers_.Call([](ProgressEvents& h) { h.Clear(); });
 }
 
 }  // namespace corvala4

@@ -6,10 +6,10 @@
 #include <ctime>
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "corvala4/progress_events.h"
 #include "corvala4/tester_events.h"
+#include "foundation/subscribers.h"
 
 namespace corvala4 {
 
@@ -38,7 +38,7 @@ class Reporter : public TesterEvents {
   int16_t index_ = 0;
   std::time_t run_start_ = 0;
   std::time_t case_start_ = 0;
-  std::vector<ProgressEvents*> subscribers_;
+  Subscribers<ProgressEvents> subscribers_;
 };
 
 }  // namespace corvala4

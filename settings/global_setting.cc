@@ -1,5 +1,6 @@
 #include "settings/global_setting.h"
 
+#include "corvala4/user_interface.h"
 #include "foundation/detailed_fso.h"
 #include "foundation/format_msg.h"
 #include "foundation/globals.h"
@@ -57,7 +58,7 @@ void GlobalSetting::RunCompareTool(const std::string& first, const std::string& 
   std::string path = ExternalToolPath();
   if (path.empty()) return;
   if (!FSO().FileExists(path)) {
-    Current().ShowMessage(FormatMsg("错误:未找到外部比较程序'%0'.", path), 16);
+    Current().ShowMessage(FormatMsg("错误:未找到外部比较程序'%0'.", path), kOkOnly | kCritical);
     return;
   }
   // The command text is what the user reads in a log; the program gets each path exactly as it is,

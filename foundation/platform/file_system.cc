@@ -90,13 +90,8 @@ class PosixFileSystem : public FileSystemService {
     Fd dir_fd = OpenFolder(folder);
     std::vector<std::string> matches;
     if (HasWildcard(name)) {
-      Fd copy(dup(dir_fd.get()));
-      if (copy.get() < 0) FailErrno(errno, folder, Subject::Folder);
-      Dir dir = ReadFolder(std::move(copy), folder);
-      while (dirent* entry = readdir(dir.get())) {
-        if (IsDotOrDotDot(entry->d_name) || !MatchesWildcard(name, entry->d_name)) continue;
-        if (EntryType(dir_fd.get(), entry) != DT_DIR) matches.push_back(entry->d_name);
-      }
+      for (const FolderEntry& entry : MatchingEntries(dir_fd.get(), folder, name))
+        if (entry.type != DT_DIR) matches.push_back(entry.name);
       if (matches.empty()) Fail(err::FileNotFound, filespec, "no file matches");
     } else {
       struct stat st;
@@ -133,15 +128,9 @@ class PosixFileSystem : public FileSystemService {
     };
     std::vector<Match> matches;
     if (HasWildcard(name)) {
-      Fd copy(dup(parent.get()));
-      if (copy.get() < 0) FailErrno(errno, folder, Subject::Folder);
-      Dir dir = ReadFolder(std::move(copy), folder);
-      while (dirent* entry = readdir(dir.get())) {
-        if (IsDotOrDotDot(entry->d_name) || !MatchesWildcard(name, entry->d_name)) continue;
-        unsigned char type = EntryType(parent.get(), entry);
-        if (IsFolderLike(parent.get(), entry->d_name, type))
-          matches.push_back({entry->d_name, type == DT_LNK});
-      }
+      for (const FolderEntry& entry : MatchingEntries(parent.get(), folder, name))
+        if (IsFolderLike(parent.get(), entry.name.c_str(), entry.type))
+          matches.push_back({entry.name, entry.type == DT_LNK});
       if (matches.empty()) Fail(err::PathNotFound, fullpath, "no folder matches");
     } else {
       struct stat st;
@@ -250,14 +239,7 @@ std::vector<Entry> List(const std::string& path, bool folders) {
   Dir dir = ReadFolder(OpenFolder(path), path);
   int fd = dirfd(dir.get());
   std::vector<Entry> entries;
-  while (true) {
-    errno = 0;
-    dirent* entry = readdir(dir.get());
-    if (!entry) {
-      if (errno != 0) FailErrno(errno, path, Subject::Folder);
-      break;
-    }
-    if (IsDotOrDotDot(entry->d_name)) continue;
+  while (dirent* entry = NextEntry(dir.get(), path)) {
     bool is_folder = EntryType(fd, entry) == DT_DIR;
     if (is_folder != folders) continue;
     if constexpr (std::is_same_v<Entry, FolderObject>) {

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include "foundation/platform/file_system_failure.h"
+#include "foundation/platform/path_text.h"
 
 namespace corvala4::posixfs {
 
@@ -14,11 +15,35 @@ Fd OpenFolder(const std::string& path) {
   return Fd(fd);
 }
 
+int OpenSubfolder(int parentfd, const char* name) {
+  return openat(parentfd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
 Dir ReadFolder(Fd fd, const std::string& path) {
   DIR* dir = fdopendir(fd.get());
   if (!dir) FailErrno(errno, path, Subject::Folder);
   fd.release();
   return Dir(dir);
+}
+
+dirent* NextEntry(DIR* dir, const std::string& path) {
+  while (true) {
+    errno = 0;
+    dirent* entry = readdir(dir);
+    if (!entry && errno != 0) FailErrno(errno, path, Subject::Folder);
+    if (!entry || !IsDotOrDotDot(entry->d_name)) return entry;
+  }
+}
+
+std::vector<FolderEntry> MatchingEntries(int dirfd, const std::string& path, const std::string& pattern) {
+  // A descriptor of its own, so that reading does not move dirfd's position.
+  Fd own(dup(dirfd));
+  if (own.get() < 0) FailErrno(errno, path, Subject::Folder);
+  Dir dir = ReadFolder(std::move(own), path);
+  std::vector<FolderEntry> entries;
+  while (dirent* entry = NextEntry(dir.get(), path))
+    if (MatchesWildcard(pattern, entry->d_name)) entries.push_back({entry->d_name, EntryType(dirfd, entry)});
+  return entries;
 }
 
 unsigned char EntryType(int dirfd, const dirent* entry) {

@@ -8,12 +8,6 @@ namespace corvala4 {
 
 namespace {
 
-LogEventType TypeOfStyle(int style) {
-  if (style & 16) return LogEventType::Error;
-  if (style & 32) return LogEventType::Warning;
-  return LogEventType::Information;
-}
-
 void Say(LogEventType type, const std::string& text) {
   WriteLog(type, text);
   std::fprintf(stderr, "%s\n", text.c_str());
@@ -23,7 +17,7 @@ void Say(LogEventType type, const std::string& text) {
 
 int HeadlessUserInterface::MsgBox(const std::string& prompt, int style, const std::string& title,
                                   const std::string&, int) {
-  Say(TypeOfStyle(style), title.empty() ? prompt : title + ": " + prompt);
+  Say(LogTypeOfStyle(style), title.empty() ? prompt : title + ": " + prompt);
   return 0;
 }
 

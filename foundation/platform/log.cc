@@ -9,6 +9,8 @@
 #include <ctime>
 #include <mutex>
 
+#include "corvala4/user_interface.h"
+
 namespace corvala4 {
 
 namespace {
@@ -48,6 +50,12 @@ std::string OneLine(const std::string& text) {
 }
 
 }  // namespace
+
+LogEventType LogTypeOfStyle(int style) {
+  if (style & kCritical) return LogEventType::Error;
+  if (style & kQuestion) return LogEventType::Warning;
+  return LogEventType::Information;
+}
 
 std::string ModuleFilePath() {
   Dl_info info{};

@@ -7,6 +7,10 @@ namespace corvala4 {
 
 enum class LogEventType : int { Error = 1, Warning = 2, Information = 4 };
 
+/// The entry type of a message of this box style: Error with the critical bit (16), else
+/// Warning with the question bit (32), else Information. So 48 logs as Error, 33 as Warning.
+LogEventType LogTypeOfStyle(int style);
+
 /// Beside the module's own file: its folder, its name without extension, ".log".
 std::string LogFilePath();
 /// Redirects the log (tests); an empty path restores the default.

@@ -45,6 +45,17 @@ std::string HexEscape(unsigned value) {
   return buf;
 }
 
+/// The escape \x or \u at p[at] (the letter): with `digits` hex digits after it, the character
+/// they name; else the letter itself. at is moved past what was read.
+std::string HexDigitsEscape(std::string_view p, size_t& at, size_t digits) {
+  bool complete = at + digits < p.size();
+  for (size_t k = 1; complete && k <= digits; ++k) complete = IsHex(p[at + k]);
+  if (!complete) return std::string(1, p[at++]);
+  unsigned v = static_cast<unsigned>(std::stoul(std::string(p.substr(at + 1, digits)), nullptr, 16));
+  at += digits + 1;
+  return HexEscape(v);
+}
+
 struct Token {
   std::string text;
   bool line_start = false;  // an unescaped "^" outside a class
@@ -73,23 +84,8 @@ std::string TranslateEscape(std::string_view p, size_t& at, bool inClass) {
     case 'S':
       ++at;
       return inClass ? "\\S" : "[^" + std::string(kSpaceRanges) + "]";
-    case 'x':
-      if (at + 2 < p.size() && IsHex(p[at + 1]) && IsHex(p[at + 2])) {
-        unsigned v = static_cast<unsigned>(std::stoul(std::string(p.substr(at + 1, 2)), nullptr, 16));
-        at += 3;
-        return HexEscape(v);
-      }
-      ++at;
-      return "x";
-    case 'u':
-      if (at + 4 < p.size() && IsHex(p[at + 1]) && IsHex(p[at + 2]) && IsHex(p[at + 3]) &&
-          IsHex(p[at + 4])) {
-        unsigned v = static_cast<unsigned>(std::stoul(std::string(p.substr(at + 1, 4)), nullptr, 16));
-        at += 5;
-        return HexEscape(v);
-      }
-      ++at;
-      return "u";
+    case 'x': return HexDigitsEscape(p, at, 2);
+    case 'u': return HexDigitsEscape(p, at, 4);
     case 'c':
       if (at + 1 < p.size() && std::isalpha(static_cast<unsigned char>(p[at + 1]))) {
         unsigned v = static_cast<unsigned>(p[at + 1]) % 32;

@@ -12,12 +12,8 @@ namespace corvala4 {
 
 namespace {
 
-std::string Trim(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t\r\n");
-  if (b == std::string::npos) return {};
-  size_t e = s.find_last_not_of(" \t\r\n");
-  return s.substr(b, e - b + 1);
-}
+/// Blanks around a line, a name or a value of the file.
+constexpr std::string_view kBlanks = " \t\r\n";
 
 std::string Escape(const std::string& s) {
   std::string out;
@@ -31,17 +27,9 @@ std::string Escape(const std::string& s) {
 /// Reads a quoted text at text[at] == '"'; at is moved past the closing quote. Only \\ and \"
 /// are escapes; any other backslash stays, so a path typed with single backslashes still reads.
 std::optional<std::string> Unquote(const std::string& text, size_t& at) {
-  std::string out;
-  for (size_t i = at + 1; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '"') {
-      at = i + 1;
-      return out;
-    }
-    if (c == '\\' && i + 1 < text.size() && (text[i + 1] == '\\' || text[i + 1] == '"')) ++i;
-    out += text[i];
-  }
-  return std::nullopt;
+  return ReadQuoted(text, at, [](char n) {
+    return n == '\\' || n == '"' ? std::string(1, n) : std::string("\\") + n;
+  });
 }
 
 int HexDigit(char c) {
@@ -86,14 +74,14 @@ std::optional<RegistryData> ParseData(const std::string& text) {
     size_t at = 0;
     std::optional<std::string> s = Unquote(text, at);
     if (!s) return std::nullopt;
-    std::string rest = Trim(text.substr(at));
+    std::string rest = Trim(text.substr(at), kBlanks);
     if (!rest.empty() && rest[0] != ';') return std::nullopt;
     data.Type = REG_SZ;
     data.Bytes = ToCodePage(*s) + '\0';
     return data;
   }
   if (text.compare(0, 6, "dword:") == 0) {
-    std::optional<uint32_t> v = ParseHexNumber(Trim(text.substr(6)), 8);
+    std::optional<uint32_t> v = ParseHexNumber(Trim(text.substr(6), kBlanks), 8);
     if (!v) return std::nullopt;
     data.Type = REG_DWORD;
     for (int i = 0; i < 4; ++i) data.Bytes += static_cast<char>((*v >> (8 * i)) & 0xFF);
@@ -119,7 +107,7 @@ std::optional<RegistryData> ParseData(const std::string& text) {
 
 /// A value line whose hex data goes on in the next line.
 bool Continues(const std::string& text) {
-  std::string t = Trim(text);
+  std::string t = Trim(text, kBlanks);
   if (t.empty() || t.back() != '\\') return false;
   size_t eq = t.find("=hex");
   return eq != std::string::npos && t.find('"', eq) == std::string::npos;
@@ -127,7 +115,7 @@ bool Continues(const std::string& text) {
 
 /// A line that can go on hex data: hex digits, commas and blanks, maybe a closing backslash.
 bool HexOnly(const std::string& line) {
-  std::string t = Trim(line);
+  std::string t = Trim(line, kBlanks);
   if (t.empty()) return false;
   for (char c : t)
     if (HexDigit(c) < 0 && c != ',' && c != ' ' && c != '\t' && c != '\\') return false;
@@ -194,11 +182,11 @@ RegistryDocument::Line RegistryDocument::Interpret(std::string raw) const {
   std::string text = FromCodePage(raw);
   line.raw = std::move(raw);
   if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
-  text = Trim(text);
+  text = Trim(text, kBlanks);
   if (text.empty() || text[0] == ';') return line;
   if (text[0] == '[') {
     if (text.back() != ']') return line;
-    std::string path = Trim(text.substr(1, text.size() - 2));
+    std::string path = Trim(text.substr(1, text.size() - 2), kBlanks);
     line.kind = Line::Key;
     size_t slash = path.find('\\');
     std::string rootPart = path.substr(0, slash);
@@ -219,7 +207,7 @@ RegistryDocument::Line RegistryDocument::Interpret(std::string raw) const {
   }
   while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
   if (at >= text.size() || text[at] != '=') return line;
-  std::optional<RegistryData> data = ParseData(Trim(text.substr(at + 1)));
+  std::optional<RegistryData> data = ParseData(Trim(text.substr(at + 1), kBlanks));
   if (!data) return line;
   line.kind = Line::Value;
   line.name = name;
@@ -306,7 +294,7 @@ bool RegistryDocument::Set(const std::string& keyName, const std::string& valueN
   } else {
     terminate(lines_.back());
   }
-  if (!Trim(FromCodePage(lines_.back().raw)).empty()) lines_.push_back(Interpret(eol_));
+  if (!Trim(FromCodePage(lines_.back().raw), kBlanks).empty()) lines_.push_back(Interpret(eol_));
   std::string path = keyName.empty() ? root_ : root_ + "\\" + keyName;
   lines_.push_back(Interpret(ToCodePage("[" + path + "]") + eol_));
   lines_.push_back(std::move(line));

@@ -20,6 +20,9 @@ namespace corvala4 {
 
 namespace {
 
+/// Blanks around a line, a name or a value of the file.
+constexpr std::string_view kBlanks = " \t";
+
 std::string ConfigHome() {
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
   if (xdg && *xdg) return xdg;
@@ -27,13 +30,6 @@ std::string ConfigHome() {
   if (home && *home) return std::string(home) + "/.config";
   if (struct passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) return std::string(pw->pw_dir) + "/.config";
   return "/tmp";
-}
-
-std::string Trim(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t");
-  if (b == std::string::npos) return {};
-  size_t e = s.find_last_not_of(" \t");
-  return s.substr(b, e - b + 1);
 }
 
 // A name or value that the plain form cannot hold is written in double quotes with escapes.
@@ -66,21 +62,9 @@ std::string Encode(const std::string& s, bool isKey) { return NeedsQuotes(s, isK
 
 /// Reads a quoted text starting at text[at] == '"'; at is moved past the closing quote.
 std::optional<std::string> Unquote(const std::string& text, size_t& at) {
-  std::string out;
-  for (size_t i = at + 1; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '"') {
-      at = i + 1;
-      return out;
-    }
-    if (c == '\\' && i + 1 < text.size()) {
-      char n = text[++i];
-      out += n == 'n' ? '\n' : n == 'r' ? '\r' : n == '0' ? '\0' : n;
-    } else {
-      out += c;
-    }
-  }
-  return std::nullopt;
+  return ReadQuoted(text, at, [](char n) {
+    return std::string(1, n == 'n' ? '\n' : n == 'r' ? '\r' : n == '0' ? '\0' : n);
+  });
 }
 
 /// One line of the file, understood as far as it can be.
@@ -94,7 +78,7 @@ IniLine ParseLine(const std::string& raw) {
   IniLine line;
   std::string text = raw;
   if (!text.empty() && text.back() == '\r') text.pop_back();
-  std::string t = Trim(text);
+  std::string t = Trim(text, kBlanks);
   if (t.empty() || t[0] == ';' || t[0] == '#') return line;
   if (t[0] == '[') {
     if (t.back() != ']') return line;
@@ -120,9 +104,9 @@ IniLine ParseLine(const std::string& raw) {
   } else {
     at = t.find('=');
     if (at == std::string::npos) return line;
-    key = Trim(t.substr(0, at));
+    key = Trim(t.substr(0, at), kBlanks);
   }
-  std::string value = Trim(t.substr(at + 1));
+  std::string value = Trim(t.substr(at + 1), kBlanks);
   if (!value.empty() && value[0] == '"') {
     size_t v = 0;
     std::optional<std::string> unquoted = Unquote(value, v);
@@ -220,7 +204,8 @@ void SaveSetting(const std::string& appName, const std::string& section, const s
   } else if (sectionEnd >= 0) {
     lines.insert(lines.begin() + sectionEnd, entry);
   } else {
-    if (!lines.empty() && !Trim(lines.back()).empty() && lines.back() != "\r") lines.push_back(cr);
+    if (!lines.empty() && !Trim(lines.back(), kBlanks).empty() && lines.back() != "\r")
+      lines.push_back(cr);
     lines.push_back("[" + Encode(section, true) + "]" + cr);
     lines.push_back(entry);
   }
@@ -233,7 +218,7 @@ void SaveSetting(const std::string& appName, const std::string& section, const s
 }
 
 std::optional<double> TextToNumber(const std::string& text) {
-  std::string t = Trim(text);
+  std::string t = Trim(text, kBlanks);
   if (t.size() > 2 && t[0] == '&' && (t[1] == 'H' || t[1] == 'h' || t[1] == 'O' || t[1] == 'o')) {
     int base = t[1] == 'H' || t[1] == 'h' ? 16 : 8;
     double v = 0;
@@ -273,7 +258,7 @@ int32_t TextToLong(const std::string& text) {
 }
 
 bool TextToBool(const std::string& text) {
-  std::string t = Trim(text);
+  std::string t = Trim(text, kBlanks);
   if (SameTextIgnoringCase(t, "true")) return true;
   if (SameTextIgnoringCase(t, "false")) return false;
   std::optional<double> number = TextToNumber(t);

@@ -90,22 +90,20 @@ void CheckNothingReadOnly(int parentfd, const char* name, const std::string& sho
   if (fstatat(parentfd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) FailErrno(errno, shown, Subject::File);
   if (IsReadOnly(st.st_mode)) Fail(err::PermissionDenied, shown, "read-only");
   if (!S_ISDIR(st.st_mode)) return;
-  int fd = openat(parentfd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  int fd = OpenSubfolder(parentfd, name);
   if (fd < 0) FailErrno(errno, shown, Subject::Folder);
   Dir dir = ReadFolder(Fd(fd), shown);
-  while (dirent* entry = readdir(dir.get())) {
-    if (!IsDotOrDotDot(entry->d_name))
-      CheckNothingReadOnly(dirfd(dir.get()), entry->d_name, JoinPath(shown, entry->d_name));
-  }
+  while (dirent* entry = NextEntry(dir.get(), shown))
+    CheckNothingReadOnly(dirfd(dir.get()), entry->d_name, JoinPath(shown, entry->d_name));
 }
 
 void RemoveTree(int parentfd, const char* name, bool force, const std::string& shown) {
-  int fd = openat(parentfd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  int fd = OpenSubfolder(parentfd, name);
   if (fd < 0 && errno == EACCES && force) {
     struct stat st;
     if (fstatat(parentfd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode) &&
         fchmodat(parentfd, name, (st.st_mode & 07777) | S_IRWXU, 0) == 0)
-      fd = openat(parentfd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      fd = OpenSubfolder(parentfd, name);
   }
   if (fd < 0) FailErrno(errno, shown, Subject::Folder);
   if (force) {
@@ -116,14 +114,7 @@ void RemoveTree(int parentfd, const char* name, bool force, const std::string& s
   {
     Dir dir = ReadFolder(Fd(fd), shown);
     int dfd = dirfd(dir.get());
-    while (true) {
-      errno = 0;
-      dirent* entry = readdir(dir.get());
-      if (!entry) {
-        if (errno != 0) FailErrno(errno, shown, Subject::Folder);
-        break;
-      }
-      if (IsDotOrDotDot(entry->d_name)) continue;
+    while (dirent* entry = NextEntry(dir.get(), shown)) {
       if (EntryType(dfd, entry) == DT_DIR) {
         RemoveTree(dfd, entry->d_name, force, JoinPath(shown, entry->d_name));
       } else if (unlinkat(dfd, entry->d_name, 0) != 0 && errno != ENOENT) {
@@ -192,8 +183,7 @@ void CheckNoConflict(int srcfd, int dstfd, const std::string& dst_shown) {
   Fd own(openat(srcfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (own.get() < 0) FailErrno(errno, dst_shown, Subject::Folder);
   Dir dir = ReadFolder(std::move(own), dst_shown);
-  while (dirent* entry = readdir(dir.get())) {
-    if (IsDotOrDotDot(entry->d_name)) continue;
+  while (dirent* entry = NextEntry(dir.get(), dst_shown)) {
     struct stat st;
     if (fstatat(dstfd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
     std::string shown = JoinPath(dst_shown, entry->d_name);
@@ -203,8 +193,8 @@ void CheckNoConflict(int srcfd, int dstfd, const std::string& dst_shown) {
         Fail(err::FileAlreadyExists, shown, "the target exists and overwriting was not asked for");
       continue;
     }
-    Fd sub_src(openat(srcfd, entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    Fd sub_dst(openat(dstfd, entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    Fd sub_src(OpenSubfolder(srcfd, entry->d_name));
+    Fd sub_dst(OpenSubfolder(dstfd, entry->d_name));
     if (sub_src.get() >= 0 && sub_dst.get() >= 0) CheckNoConflict(sub_src.get(), sub_dst.get(), shown);
   }
 }
@@ -213,29 +203,22 @@ void CopyTree(CopyContext& ctx, Fd srcfd, int dstfd, bool overwrite, const std::
               const std::string& dst_shown) {
   Dir dir = ReadFolder(std::move(srcfd), src_shown);
   int sfd = dirfd(dir.get());
-  while (true) {
-    errno = 0;
-    dirent* entry = readdir(dir.get());
-    if (!entry) {
-      if (errno != 0) FailErrno(errno, src_shown, Subject::Folder);
-      break;
-    }
+  while (dirent* entry = NextEntry(dir.get(), src_shown)) {
     const char* name = entry->d_name;
-    if (IsDotOrDotDot(name)) continue;
     std::string src_path = JoinPath(src_shown, name);
     std::string dst_path = JoinPath(dst_shown, name);
     switch (EntryType(sfd, entry)) {
       case DT_REG: CopyRegular(ctx, sfd, name, dstfd, name, overwrite, src_path, dst_path); break;
       case DT_LNK: CopyLink(sfd, name, dstfd, name, overwrite, src_path, dst_path); break;
       case DT_DIR: {
-        Fd sub(openat(sfd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        Fd sub(OpenSubfolder(sfd, name));
         if (sub.get() < 0) FailErrno(errno, src_path, Subject::Folder);
         struct stat st;
         if (fstat(sub.get(), &st) != 0) FailErrno(errno, src_path, Subject::Folder);
         if (st.st_dev == ctx.skip_dev && st.st_ino == ctx.skip_ino) break;  // the copy itself
         bool created = mkdirat(dstfd, name, S_IRWXU) == 0;
         if (!created && errno != EEXIST) FailErrno(errno, dst_path, Subject::Folder);
-        Fd target(openat(dstfd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        Fd target(OpenSubfolder(dstfd, name));
         if (target.get() < 0) {
           if (errno == ENOTDIR || errno == ELOOP)
             Fail(err::FileAlreadyExists, dst_path, "a file of that name exists");
