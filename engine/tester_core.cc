@@ -1,6 +1,7 @@
 #include "engine/tester_core.h"
 
 #include "corvala4/user_interface.h"
+#include "foundation/conversions.h"
 #include "foundation/detailed_fso.h"
 #include "foundation/errors.h"
 #include "foundation/globals.h"

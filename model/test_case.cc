@@ -1,11 +1,8 @@
 #include "model/test_case.h"
 
-#include <locale.h>
-#include <stdlib.h>
-
-#include <cmath>
 #include <cstdint>
 
+#include "foundation/conversions.h"
 #include "foundation/detailed_fso.h"
 #include "foundation/errors.h"
 #include "foundation/format_msg.h"
@@ -20,72 +17,10 @@ namespace corvala4 {
 
 TestCase::~TestCase() = default;
 
-namespace {
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-int DigitValue(char c, int base) {
-  int d = IsDigit(c)               ? c - '0'
-          : (c >= 'a' && c <= 'f') ? c - 'a' + 10
-          : (c >= 'A' && c <= 'F') ? c - 'A' + 10
-                                   : 99;
-  return d < base ? d : -1;
-}
-
-/// Numbers are read with a point, whatever the process locale says.
-locale_t PlainLocale() {
-  static locale_t plain = newlocale(LC_ALL_MASK, "C", nullptr);
-  return plain;
-}
-
-/// The number at the start of the text, as the runtime's Val reads it: blanks, tabs
-/// and line feeds anywhere are passed over; &H and &O read hex and octal (four
-/// digits' worth wrap to 16 bits, more to 32); no number gives 0.
-double ReadNumber(std::string_view text) {
-  std::string s;
-  for (char c : text)
-    if (c != ' ' && c != '\t' && c != '\n') s += c;
-  auto at = [&](size_t k) { return k < s.size() ? s[k] : '\0'; };
-  if (at(0) == '&') {
-    char kind = at(1);
-    int base = (kind == 'h' || kind == 'H') ? 16 : (kind == 'o' || kind == 'O') ? 8 : 0;
-    if (base == 0) return 0;
-    uint64_t value = 0;
-    for (size_t i = 2; DigitValue(at(i), base) >= 0; ++i) {
-      value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(DigitValue(at(i), base));
-      if (value > 0xFFFFFFFFu) Raise(err::Overflow);
-    }
-    if (value <= 0xFFFFu) return static_cast<int16_t>(static_cast<uint16_t>(value));
-    return static_cast<int32_t>(static_cast<uint32_t>(value));
-  }
-  std::string number;
-  size_t i = 0;
-  size_t digits = 0;
-  if (at(i) == '+' || at(i) == '-') number += s[i++];
-  for (; IsDigit(at(i)); ++i, ++digits) number += s[i];
-  if (at(i) == '.') {
-    number += s[i++];
-    for (; IsDigit(at(i)); ++i, ++digits) number += s[i];
-  }
-  if (digits == 0) return 0;
-  if (at(i) == 'e' || at(i) == 'E' || at(i) == 'd' || at(i) == 'D') {
-    std::string exponent = "e";
-    size_t j = i + 1;
-    if (at(j) == '+' || at(j) == '-') exponent += s[j++];
-    size_t expDigits = 0;
-    for (; IsDigit(at(j)); ++j, ++expDigits) exponent += s[j];
-    if (expDigits > 0) number += exponent;
-  }
-  return strtod_l(number.c_str(), nullptr, PlainLocale());
-}
-
-}  // namespace
-
 int16_t ReadFuncNum(std::string_view text) {
-  // nearbyint rounds halves to even in the default rounding mode.
-  double rounded = std::nearbyint(ReadNumber(text));
-  if (!(rounded >= -32768.0 && rounded <= 32767.0)) Raise(err::Overflow);
-  return static_cast<int16_t>(rounded);
+  std::optional<int64_t> code = RoundToInteger(Val(text), INT16_MIN, INT16_MAX);
+  if (!code) Raise(err::Overflow);
+  return static_cast<int16_t>(*code);
 }
 
 TestCaseImpl::TestCaseImpl() = default;

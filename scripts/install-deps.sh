@@ -1,19 +1,42 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the windows need; only what is missing.
+# Installs the Debian packages the build, the tests and the windows need, and the locale
+# with a decimal comma that one test reads numbers under; only what is missing.
 set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config git
   libre2-dev libxml2-dev qt6-base-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
-  xvfb x11-apps imagemagick fonts-wqy-zenhei)
+  xvfb x11-apps imagemagick fonts-wqy-zenhei locales)
+locale_name=de_DE.UTF-8
+
+sudo_cmd=()
+[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
 
-echo "Installing: ${missing[*]}"
-sudo_cmd=()
-[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-"${sudo_cmd[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+has_locale() { locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; }
+
+# Listed in /etc/locale.gen, so that a later locale-gen keeps it.
+make_locale() {
+  if [ -f /etc/locale.gen ] && command -v locale-gen >/dev/null; then
+    "${sudo_cmd[@]}" sed -i "s/^# *\(${locale_name//./\\.} UTF-8\)/\1/" /etc/locale.gen
+    grep -q "^${locale_name//./\\.} UTF-8" /etc/locale.gen ||
+      echo "$locale_name UTF-8" | "${sudo_cmd[@]}" tee -a /etc/locale.gen >/dev/null
+    "${sudo_cmd[@]}" locale-gen >/dev/null
+  else
+    "${sudo_cmd[@]}" localedef -i de_DE -f UTF-8 "$locale_name"
+  fi
+}
+
+if ! has_locale; then
+  echo "Making the locale $locale_name"
+  make_locale || true
+  has_locale || echo "Could not make the locale $locale_name; the test that needs it is skipped." >&2
+fi

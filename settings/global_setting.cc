@@ -1,6 +1,7 @@
 #include "settings/global_setting.h"
 
 #include "corvala4/user_interface.h"
+#include "foundation/conversions.h"
 #include "foundation/detailed_fso.h"
 #include "foundation/format_msg.h"
 #include "foundation/globals.h"

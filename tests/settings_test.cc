@@ -85,20 +85,6 @@ TEST_F(SettingsStoreTest, DamagedStoreIsReadAsFarAsItCanBeAndKept) {
   EXPECT_EQ(files, 1u);
 }
 
-TEST(SettingsConversionTest, TextToBoolAndLong) {
-  EXPECT_TRUE(TextToBool(" TRUE "));
-  EXPECT_FALSE(TextToBool("false"));
-  EXPECT_TRUE(TextToBool("-1"));
-  EXPECT_FALSE(TextToBool("0"));
-  for (const char* bad : {"", "yes", "1x", "."}) EXPECT_EQ(ErrorOf([&] { TextToBool(bad); }), 13) << bad;
-  EXPECT_EQ(TextToLong(" 42 "), 42);
-  EXPECT_EQ(TextToLong("2.5"), 2);
-  EXPECT_EQ(TextToLong("3.5"), 4);
-  EXPECT_EQ(TextToLong("&H1F"), 31);
-  EXPECT_EQ(ErrorOf([] { TextToLong("abc"); }), 13);
-  EXPECT_EQ(ErrorOf([] { TextToLong("99999999999"); }), 6);
-}
-
 class CapturingLauncher : public ProcessLauncher {
  public:
   void Start(const std::vector<std::string>& argv, const std::string& commandText) override {

@@ -3,9 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -215,55 +213,6 @@ void SaveSetting(const std::string& appName, const std::string& section, const s
   std::string folder = path.substr(0, path.find_last_of('/'));
   if (int e = MakeFolders(folder); e != 0) RaiseStoreError(e, "创建文件夹", folder);
   if (int e = ReplaceFileAtomically(path, out, 0600); e != 0) RaiseStoreError(e, "写入", path);
-}
-
-std::optional<double> TextToNumber(const std::string& text) {
-  std::string t = Trim(text, kBlanks);
-  if (t.size() > 2 && t[0] == '&' && (t[1] == 'H' || t[1] == 'h' || t[1] == 'O' || t[1] == 'o')) {
-    int base = t[1] == 'H' || t[1] == 'h' ? 16 : 8;
-    double v = 0;
-    for (size_t i = 2; i < t.size(); ++i) {
-      char c = static_cast<char>(std::tolower(static_cast<unsigned char>(t[i])));
-      int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : 99;
-      if (d >= base) return std::nullopt;
-      v = v * base + d;
-    }
-    return v;
-  }
-  size_t i = 0, digits = 0;
-  if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-  while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]))) ++i, ++digits;
-  if (i < t.size() && t[i] == '.') ++i;
-  while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]))) ++i, ++digits;
-  if (digits == 0) return std::nullopt;
-  if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
-    ++i;
-    if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-    size_t exp = 0;
-    while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]))) ++i, ++exp;
-    if (exp == 0) return std::nullopt;
-  }
-  if (i != t.size()) return std::nullopt;
-  return std::strtod(t.c_str(), nullptr);
-}
-
-int32_t TextToLong(const std::string& text) {
-  std::optional<double> number = TextToNumber(text);
-  if (!number) RaiseDetailed(err::TypeMismatch, "不是数字: '" + text + "'");
-  // Halves go to the even neighbour, as the platform's conversion rounds.
-  double r = std::nearbyint(*number);
-  if (!(r >= -2147483648.0 && r <= 2147483647.0))
-    RaiseDetailed(err::Overflow, "超出 32 位整数的范围: '" + text + "'");
-  return static_cast<int32_t>(r);
-}
-
-bool TextToBool(const std::string& text) {
-  std::string t = Trim(text, kBlanks);
-  if (SameTextIgnoringCase(t, "true")) return true;
-  if (SameTextIgnoringCase(t, "false")) return false;
-  std::optional<double> number = TextToNumber(t);
-  if (!number) RaiseDetailed(err::TypeMismatch, "不是逻辑值: '" + text + "'");
-  return *number != 0;
 }
 
 }  // namespace corvala4
