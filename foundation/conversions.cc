@@ -94,7 +94,8 @@ std::optional<double> TextToNumber(std::string_view text) {
 std::optional<int64_t> RoundToInteger(double value, int64_t lowest, int64_t highest) {
   // nearbyint rounds halves to even in the default rounding mode.
   double rounded = std::nearbyint(value);
-  if (!(rounded >= static_cast<double>(lowest) && rounded <= static_cast<double>(highest))) return std::nullopt;
+  if (!(rounded >= static_cast<double>(lowest) && rounded <= static_cast<double>(highest)))
+    return std::nullopt;
   return static_cast<int64_t>(rounded);
 }
 

@@ -14,7 +14,7 @@ std::shared_ptr<TestCase> TestCasesImpl::Item(std::string_view) const {
   Raise(err::SubscriptOutOfRange);
 }
 
-std::shared_ptr<TestCaseImpl> TestCasesImpl::At(int32_t Index) const { return ItemAt(cases_, Index); }
+std::shared_ptr<TestCaseImpl> TestCasesImpl::At(int32_t index) const { return ItemAt(cases_, index); }
 
 void TestCasesImpl::Clear() { DetachAll(cases_); }
 

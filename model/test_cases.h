@@ -15,7 +15,7 @@ class TestCasesImpl : public TestCases {
   std::shared_ptr<TestCase> Item(int32_t Index) const override;
   std::shared_ptr<TestCase> Item(std::string_view Index) const override;
   /// The internal view of the case at a 1-based position (error 9 out of range).
-  std::shared_ptr<TestCaseImpl> At(int32_t Index) const;
+  std::shared_ptr<TestCaseImpl> At(int32_t index) const;
 
   /// Appends; no key, no duplicate check.
   void Add(std::shared_ptr<TestCaseImpl> tc) { cases_.push_back(std::move(tc)); }

@@ -9,7 +9,8 @@ scripts/install-deps.sh
 cmake -S . -B build -G Ninja >/dev/null
 cmake --build build -j"$(nproc)"
 cmake --install build --prefix build/prefix >/dev/null
-cmake -S examples/install_check -B build/install_check -G Ninja -DCMAKE_PREFIX_PATH="$PWD/build/prefix" >/dev/null
+cmake -S examples/install_check -B build/install_check -G Ninja \
+  -DCMAKE_PREFIX_PATH="$PWD/build/prefix" >/dev/null
 cmake --build build/install_check
 build/install_check/install_check
 

@@ -30,7 +30,8 @@ class GlobalSetting {
   /// Starts the external compare program on a produced and a standard path, without waiting.
   void RunCompareTool(const std::string& first, const std::string& second);
 
-  /// The command text the design builds, for the log and for tests.
+  /// The call of the compare program as one line ("program" "first" "second"), for the log and
+  /// for tests; the program itself gets the three texts as separate arguments.
   static std::string CompareCommandText(const std::string& program, const std::string& first,
                                         const std::string& second);
 };

@@ -51,8 +51,8 @@ TEST(ProcessTest, StartsWithTheArgumentsExactlyAndLeavesNoZombie) {
   TempDir dir;
   std::string script = dir / "args tool.sh";
   std::string out = dir / "argv.txt";
-  WriteFile(script, "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]\\n' \"$a\"; done > \"" + out + ".tmp\"\nmv \"" +
-                        out + ".tmp\" \"" + out + "\"\n");
+  WriteFile(script, "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]\\n' \"$a\"; done > \"" + out +
+                        ".tmp\"\nmv \"" + out + ".tmp\" \"" + out + "\"\n");
   chmod(script.c_str(), 0755);
   std::vector<std::string> argv = {script, "/a b/out \"1\".txt", "%0 %1 $HOME `x` ;|&", ""};
   CurrentProcessLauncher().Start(argv, "ignored");

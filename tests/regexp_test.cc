@@ -49,7 +49,8 @@ std::vector<Record> Records(const std::string& text) {
 // Expected groups come from the reference matcher of the TXT form.
 TEST(RegExpTest, TxtPatternsGiveTheReferenceGroups) {
   std::string worked =
-      "TestData;standard results\r\n// beams and columns\r\nBeam,Beam01,beam.prj,y,12,beam.out,<beam.dat>;\r\n"
+      "TestData;standard results\r\n// beams and columns\r\n"
+      "Beam,Beam01,beam.prj,y,12,beam.out,<beam.dat>;\r\n"
       "Column,Col01,col.prj,n,3,col1.out,\r\n    col2.out;\r\n";
   EXPECT_EQ(Directory(worked), "TestData");
   EXPECT_EQ(Records(worked),

@@ -99,7 +99,7 @@ TEST(ElapsedTextTest, MinutesAndSecondsWithoutHours) {
   EXPECT_EQ("1分0秒", Reporter::ElapsedText(0, 60));
   EXPECT_EQ("62分5秒", Reporter::ElapsedText(0, 3725));
   EXPECT_EQ("546分7秒", Reporter::ElapsedText(0, 32767));
-  // Past the 16 bits of the design the count goes on instead of failing.
+  // Past 16 bits the count goes on instead of failing.
   EXPECT_EQ("666分40秒", Reporter::ElapsedText(0, 40000));
   EXPECT_EQ("0分0秒", Reporter::ElapsedText(100, 40));
 }

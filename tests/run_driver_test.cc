@@ -212,7 +212,7 @@ TEST_F(RunDriverTest, CancelInEveryQueryEndsEachCaseButNotTheRun) {
                                       "AfterAllTest", "box:全部选定自测试算例执行完成!"}),
             host.Seen());
   EXPECT_TRUE(ui->errors.empty());
-  // The cancelled case stays the active one, as the design leaves it.
+  // The cancelled case stays the active one until another case starts.
   EXPECT_EQ("B", tester.ActiveCase()->Caption());
 }
 

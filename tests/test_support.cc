@@ -27,7 +27,9 @@ void ScriptedUserInterface::ShowStatusWindow(Tester&) { calls.push_back("StatusW
 void ScriptedUserInterface::ShowCompareWindow(TestCase&) { calls.push_back("CompareWindow"); }
 void ScriptedUserInterface::ShowUnitRunner(Tester&) { calls.push_back("UnitRunner"); }
 
-ScopedScriptedUI::ScopedScriptedUI() : ui_(std::make_shared<ScriptedUserInterface>()) { SetUserInterface(ui_); }
+ScopedScriptedUI::ScopedScriptedUI() : ui_(std::make_shared<ScriptedUserInterface>()) {
+  SetUserInterface(ui_);
+}
 ScopedScriptedUI::~ScopedScriptedUI() { SetUserInterface(nullptr); }
 
 TempDir::TempDir() {
@@ -46,7 +48,8 @@ TempDir::~TempDir() {
       std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
                                    std::filesystem::perm_options::add, ec);
   }
-  std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                               ec);
   std::filesystem::remove_all(path_, ec);
 }
 

@@ -60,10 +60,10 @@ std::string Run(iconv_t cd, std::string_view input, const std::string& replaceme
   auto grow = [&](size_t need) {
     if (out.size() - used < need) out.resize(std::max(out.size() * 2, used + need));
   };
-  auto convert = [&](char** src, size_t* src_left) {
+  auto convert = [&](char** src, size_t* srcLeft) {
     char* dst = out.data() + used;
     size_t dst_left = out.size() - used;
-    size_t rc = iconv(cd, src, src_left, &dst, &dst_left);
+    size_t rc = iconv(cd, src, srcLeft, &dst, &dst_left);
     int error = rc == static_cast<size_t>(-1) ? errno : 0;
     used = dst - out.data();
     return error;

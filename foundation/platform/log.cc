@@ -97,8 +97,8 @@ void WriteLog(LogEventType type, const std::string& text) {
   localtime_r(&now, &tm);
   char stamp[64];
   std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &tm);
-  std::string line = std::string(stamp) + " [" + std::to_string(static_cast<long>(syscall(SYS_gettid))) + "] " +
-                     TypeWord(type) + ": " + OneLine(text) + "\n";
+  std::string thread = std::to_string(static_cast<long>(syscall(SYS_gettid)));
+  std::string line = std::string(stamp) + " [" + thread + "] " + TypeWord(type) + ": " + OneLine(text) + "\n";
   std::lock_guard<std::mutex> lock(LogMutex());
   // One write with O_APPEND keeps entries whole even with other writers.
   int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
@@ -108,7 +108,8 @@ void WriteLog(LogEventType type, const std::string& text) {
     static bool warned = false;
     if (!warned) {
       warned = true;
-      std::fprintf(stderr, "corvala4: cannot write the log '%s'; entries go to standard error\n", path.c_str());
+      std::fprintf(stderr, "corvala4: cannot write the log '%s'; entries go to standard error\n",
+                   path.c_str());
     }
     std::fputs(line.c_str(), stderr);
   }

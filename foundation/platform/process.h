@@ -10,8 +10,8 @@ namespace corvala4 {
 class ProcessLauncher {
  public:
   virtual ~ProcessLauncher();
-  /// Starts argv[0] with the arguments exactly as given; commandText is the designed
-  /// command line, kept for the log and for tests. Failure to start raises an Error.
+  /// Starts argv[0] with the arguments exactly as given. commandText is the same call as one
+  /// line, as a user reads it in a log; it is never run. Failure to start raises an Error.
   virtual void Start(const std::vector<std::string>& argv, const std::string& commandText) = 0;
 };
 

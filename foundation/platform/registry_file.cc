@@ -221,7 +221,8 @@ std::optional<RegistryData> RegistryDocument::Find(const std::string& keyName,
   bool inKey = false;
   for (const Line& line : lines_) {
     if (line.kind == Line::Key) inKey = line.ours && SameTextIgnoringCase(line.name, keyName);
-    else if (line.kind == Line::Value && inKey && SameTextIgnoringCase(line.name, valueName)) found = line.data;
+    else if (line.kind == Line::Value && inKey && SameTextIgnoringCase(line.name, valueName))
+      found = line.data;
   }
   return found;
 }

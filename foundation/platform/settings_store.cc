@@ -166,7 +166,8 @@ std::string GetSetting(const std::string& appName, const std::string& section, c
   for (const std::string& raw : SplitLines(content)) {
     IniLine line = ParseLine(raw);
     if (line.kind == IniLine::Section) inSection = SameTextIgnoringCase(line.name, section);
-    else if (line.kind == IniLine::Entry && inSection && SameTextIgnoringCase(line.name, key)) found = line.value;
+    else if (line.kind == IniLine::Entry && inSection && SameTextIgnoringCase(line.name, key))
+      found = line.value;
   }
   return found ? *found : defaultValue;
 }

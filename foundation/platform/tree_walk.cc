@@ -127,41 +127,41 @@ void RemoveTree(int parentfd, const char* name, bool force, const std::string& s
 
 
 void CopyLink(int srcdir, const char* srcname, int dstdir, const char* dstname, bool overwrite,
-              const std::string& src_shown, const std::string& dst_shown) {
+              const std::string& srcShown, const std::string& dstShown) {
   std::string target(PATH_MAX, '\0');
   ssize_t n = readlinkat(srcdir, srcname, target.data(), target.size());
-  if (n < 0) FailErrno(errno, src_shown, Subject::File);
+  if (n < 0) FailErrno(errno, srcShown, Subject::File);
   target.resize(static_cast<size_t>(n));
   if (symlinkat(target.c_str(), dstdir, dstname) == 0) return;
-  if (errno != EEXIST) FailErrno(errno, dst_shown, Subject::File);
-  CheckReplaceable(dstdir, dstname, overwrite, dst_shown);
+  if (errno != EEXIST) FailErrno(errno, dstShown, Subject::File);
+  CheckReplaceable(dstdir, dstname, overwrite, dstShown);
   std::string temp = TempName();
-  if (symlinkat(target.c_str(), dstdir, temp.c_str()) != 0) FailErrno(errno, dst_shown, Subject::File);
-  ReplaceWith(dstdir, temp, dstname, dst_shown);
+  if (symlinkat(target.c_str(), dstdir, temp.c_str()) != 0) FailErrno(errno, dstShown, Subject::File);
+  ReplaceWith(dstdir, temp, dstname, dstShown);
 }
 
 void CopyRegular(CopyContext& ctx, int srcdir, const char* srcname, int dstdir, const char* dstname,
-                 bool overwrite, const std::string& src_shown, const std::string& dst_shown) {
+                 bool overwrite, const std::string& srcShown, const std::string& dstShown) {
   Fd in(OpenRegularFile(srcdir, srcname, O_NOFOLLOW));
   if (in.get() < 0 && (errno == EISDIR || errno == ENODEV))
-    Fail(err::DeviceIO, src_shown, "a pipe or device, not a file");
-  if (in.get() < 0) FailErrno(errno, src_shown, Subject::File);
+    Fail(err::DeviceIO, srcShown, "a pipe or device, not a file");
+  if (in.get() < 0) FailErrno(errno, srcShown, Subject::File);
   struct stat st;
-  if (fstat(in.get(), &st) != 0) FailErrno(errno, src_shown, Subject::File);
+  if (fstat(in.get(), &st) != 0) FailErrno(errno, srcShown, Subject::File);
   mode_t mode = st.st_mode & 01777;  // set-id bits are not carried over
 
   std::string temp;
   Fd out(openat(dstdir, dstname, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
   if (out.get() < 0) {
-    if (errno != EEXIST) FailErrno(errno, dst_shown, Subject::File);
-    CheckReplaceable(dstdir, dstname, overwrite, dst_shown);
+    if (errno != EEXIST) FailErrno(errno, dstShown, Subject::File);
+    CheckReplaceable(dstdir, dstname, overwrite, dstShown);
     struct stat existing;
     if (fstatat(dstdir, dstname, &existing, AT_SYMLINK_NOFOLLOW) == 0 && existing.st_dev == st.st_dev &&
         existing.st_ino == st.st_ino)
-      Fail(err::PermissionDenied, dst_shown, "source and target are the same file");
+      Fail(err::PermissionDenied, dstShown, "source and target are the same file");
     temp = TempName();
     out = Fd(openat(dstdir, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
-    if (out.get() < 0) FailErrno(errno, dst_shown, Subject::File);
+    if (out.get() < 0) FailErrno(errno, dstShown, Subject::File);
   }
   const char* written = temp.empty() ? dstname : temp.c_str();
   int error = CopyData(ctx, in.get(), out.get(), st.st_size);
@@ -173,20 +173,20 @@ void CopyRegular(CopyContext& ctx, int srcdir, const char* srcname, int dstdir, 
   if (close(out.release()) != 0 && error == 0) error = errno;
   if (error != 0) {
     unlinkat(dstdir, written, 0);  // never leave a half-written copy behind
-    FailErrno(error, dst_shown, Subject::File);
+    FailErrno(error, dstShown, Subject::File);
   }
-  if (!temp.empty()) ReplaceWith(dstdir, temp, dstname, dst_shown);
+  if (!temp.empty()) ReplaceWith(dstdir, temp, dstname, dstShown);
 }
 
-void CheckNoConflict(int srcfd, int dstfd, const std::string& dst_shown) {
+void CheckNoConflict(int srcfd, int dstfd, const std::string& dstShown) {
   // A descriptor of its own, so that reading does not move srcfd's position.
   Fd own(openat(srcfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (own.get() < 0) FailErrno(errno, dst_shown, Subject::Folder);
-  Dir dir = ReadFolder(std::move(own), dst_shown);
-  while (dirent* entry = NextEntry(dir.get(), dst_shown)) {
+  if (own.get() < 0) FailErrno(errno, dstShown, Subject::Folder);
+  Dir dir = ReadFolder(std::move(own), dstShown);
+  while (dirent* entry = NextEntry(dir.get(), dstShown)) {
     struct stat st;
     if (fstatat(dstfd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-    std::string shown = JoinPath(dst_shown, entry->d_name);
+    std::string shown = JoinPath(dstShown, entry->d_name);
     unsigned char type = EntryType(dirfd(dir.get()), entry);
     if (type != DT_DIR || !S_ISDIR(st.st_mode)) {
       if (type == DT_DIR || type == DT_LNK || type == DT_REG)
@@ -199,14 +199,14 @@ void CheckNoConflict(int srcfd, int dstfd, const std::string& dst_shown) {
   }
 }
 
-void CopyTree(CopyContext& ctx, Fd srcfd, int dstfd, bool overwrite, const std::string& src_shown,
-              const std::string& dst_shown) {
-  Dir dir = ReadFolder(std::move(srcfd), src_shown);
+void CopyTree(CopyContext& ctx, Fd srcfd, int dstfd, bool overwrite, const std::string& srcShown,
+              const std::string& dstShown) {
+  Dir dir = ReadFolder(std::move(srcfd), srcShown);
   int sfd = dirfd(dir.get());
-  while (dirent* entry = NextEntry(dir.get(), src_shown)) {
+  while (dirent* entry = NextEntry(dir.get(), srcShown)) {
     const char* name = entry->d_name;
-    std::string src_path = JoinPath(src_shown, name);
-    std::string dst_path = JoinPath(dst_shown, name);
+    std::string src_path = JoinPath(srcShown, name);
+    std::string dst_path = JoinPath(dstShown, name);
     switch (EntryType(sfd, entry)) {
       case DT_REG: CopyRegular(ctx, sfd, name, dstfd, name, overwrite, src_path, dst_path); break;
       case DT_LNK: CopyLink(sfd, name, dstfd, name, overwrite, src_path, dst_path); break;

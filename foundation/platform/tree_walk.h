@@ -31,17 +31,17 @@ void RemoveTree(int parentfd, const char* name, bool force, const std::string& s
 
 /// Copies a link as a link; an existing target is replaced only when overwriting.
 void CopyLink(int srcdir, const char* srcname, int dstdir, const char* dstname, bool overwrite,
-              const std::string& src_shown, const std::string& dst_shown);
+              const std::string& srcShown, const std::string& dstShown);
 /// Copies one regular file with its mode bits and time of last modification. An
 /// existing target is replaced through a temporary file and rename, so a failed
 /// copy leaves it as it was and a read-only target does not block the copy.
 void CopyRegular(CopyContext& ctx, int srcdir, const char* srcname, int dstdir, const char* dstname,
-                 bool overwrite, const std::string& src_shown, const std::string& dst_shown);
+                 bool overwrite, const std::string& srcShown, const std::string& dstShown);
 /// Fails with 58 before anything is copied when a merge without overwriting
 /// would meet an existing entry.
-void CheckNoConflict(int srcfd, int dstfd, const std::string& dst_shown);
+void CheckNoConflict(int srcfd, int dstfd, const std::string& dstShown);
 /// Copies the content of one folder into another, merging with what is there.
-void CopyTree(CopyContext& ctx, Fd srcfd, int dstfd, bool overwrite, const std::string& src_shown,
-              const std::string& dst_shown);
+void CopyTree(CopyContext& ctx, Fd srcfd, int dstfd, bool overwrite, const std::string& srcShown,
+              const std::string& dstShown);
 
 }  // namespace corvala4::posixfs

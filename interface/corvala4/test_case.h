@@ -26,7 +26,7 @@ class CORVALA4_API TestCase {
   /// Deletes the working folder with everything in it.
   virtual void RemoveTestFolder() = 0;
 
-  // Extensions, beside the designed members, for hosts that sum up a run themselves:
+  // For hosts that sum up a run themselves:
   /// Whether the case must pass for the build to count as tested.
   virtual bool Mandatory() const = 0;
   /// Whether the case's pass marker is there; needs an open context (error 91).

@@ -53,8 +53,8 @@ class CORVALA4_API Tester {
   void Subscribe(TesterEvents& handler);
   void Unsubscribe(TesterEvents& handler);
 
-  // Extension, beside the designed members: the progress lines of every run, as the
-  // status window shows them, for hosts that print them (a quiet run on a console).
+  // The progress lines of every run, as the status window shows them, for hosts that
+  // print them themselves (a quiet run on a console).
   void SubscribeProgress(ProgressEvents& handler);
   void UnsubscribeProgress(ProgressEvents& handler);
 

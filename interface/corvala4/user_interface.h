@@ -17,7 +17,9 @@ enum MsgStyle : int {
   kOkOnly = 0, kOkCancel = 1, kAbortRetryIgnore = 2, kYesNoCancel = 3, kYesNo = 4, kRetryCancel = 5,
   kCritical = 16, kQuestion = 32, kExclamation = 48, kInformation = 64,
 };
-enum MsgResult : int { kResultNone = 0, kOk = 1, kCancel = 2, kAbort = 3, kRetry = 4, kIgnore = 5, kYes = 6, kNo = 7 };
+enum MsgResult : int {
+  kResultNone = 0, kOk = 1, kCancel = 2, kAbort = 3, kRetry = 4, kIgnore = 5, kYes = 6, kNo = 7,
+};
 
 class CORVALA4_API UserInterface {
  public:
