@@ -23,18 +23,6 @@ using testing::Exists;
 using testing::ReadFile;
 using testing::WriteFile;
 
-/// Calculates every case by copying its project to the output "r.out".
-class Host : public TesterEvents {
- public:
-  void DoTest(TestCase& tc) override {
-    ++calculated;
-    if (on_do_test) on_do_test(tc);
-    WriteFile(tc.TestCaseFolder() + "/r.out", ReadFile(tc.ProjectFile()));
-  }
-  int calculated = 0;
-  std::function<void(TestCase&)> on_do_test;
-};
-
 class EntryOperationsTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -68,7 +56,7 @@ class EntryOperationsTest : public ::testing::Test {
   testing::ScopedScriptedUI ui;
   std::string host_exe = env.dir() / "calc";
   Tester tester;
-  Host host;
+  testing::RecordingHost host{*ui, tester};
 };
 
 TEST_F(EntryOperationsTest, NothingToTestRecordsTheBuildUnlessQuiet) {

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <functional>
-#include <map>
 
 #include "engine/run_driver.h"
 #include "engine/tester_core.h"
@@ -21,63 +19,6 @@ using testing::Exists;
 using testing::ReadFile;
 using testing::WriteFile;
 
-/// Records the events, the message boxes, the error dialogs and the yields in one
-/// sequence, and calculates each case by writing its output.
-class Host : public TesterEvents {
- public:
-  Host(testing::ScriptedUserInterface& ui, Tester& tester) : ui_(ui), tester_(tester) {}
-  void CheckCancel(bool& Cancel) override {
-    Note("CheckCancel");
-    Cancel = cancel;
-  }
-  void BeforeAllTest(TestCases& oc) override {
-    Note("BeforeAllTest(" + std::to_string(oc.Count()) + ")");
-    selected_in_run = tester_.SelectedCases().get();
-  }
-  void BeforeOneTest(TestCase& tc) override { Note("BeforeOneTest(" + tc.Caption() + ")"); }
-  void DoTest(TestCase& tc) override {
-    Note("DoTest(" + tc.Caption() + ")");
-    active_in_do_test = tester_.ActiveCase().get() == &tc;
-    if (on_do_test) on_do_test(tc);
-    auto it = output.find(tc.Caption());
-    WriteFile(tc.TestCaseFolder() + "/r.out", it == output.end() ? "ok\n" : it->second);
-  }
-  void AfterOneTest(TestCase& tc) override { Note("AfterOneTest(" + tc.Caption() + ")"); }
-  void AfterAllTest(TestCases&) override {
-    Note("AfterAllTest");
-    if (throw_after_all) throw std::runtime_error("host broke");
-  }
-  /// Everything seen so far, the boxes and dialogs that came since the last event included.
-  std::vector<std::string> Seen() {
-    Flush();
-    return seen;
-  }
-
-  bool cancel = false;
-  bool throw_after_all = false;
-  std::map<std::string, std::string> output;  // caption -> content written (default "ok\n")
-  std::function<void(TestCase&)> on_do_test;
-  const void* selected_in_run = nullptr;
-  bool active_in_do_test = false;
-
- private:
-  void Note(const std::string& event) {
-    Flush();
-    seen.push_back(event);
-  }
-  void Flush() {
-    for (; yields < ui_.do_events; ++yields) seen.push_back("yield");
-    for (; boxes < ui_.boxes.size(); ++boxes) seen.push_back("box:" + ui_.boxes[boxes].prompt);
-    for (; errors < ui_.errors.size(); ++errors) seen.push_back("error:" + ui_.errors[errors].first);
-    for (; calls < ui_.calls.size(); ++calls) seen.push_back("window:" + ui_.calls[calls]);
-  }
-  testing::ScriptedUserInterface& ui_;
-  Tester& tester_;
-  std::vector<std::string> seen;
-  int yields = 0;
-  size_t boxes = 0, errors = 0, calls = 0;
-};
-
 class RunDriverTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -91,7 +32,7 @@ class RunDriverTest : public ::testing::Test {
   }
   TesterCore& core() { return TesterCore::Of(tester); }
 
-  /// Cases named by caption: "A!" mandatory, "A" not; the standard output is "ok\n".
+  /// Cases named by caption: "A!" mandatory, "A" not; project and standard output hold "ok\n".
   void Define(const std::vector<std::string>& captions) {
     std::string xml = "<自测试配置><自测试标准目录>TestData</自测试标准目录>";
     for (std::string caption : captions) {
@@ -99,7 +40,7 @@ class RunDriverTest : public ::testing::Test {
       if (mandatory) caption.pop_back();
       xml += "<自测试算例 名称=\"" + caption + "\" 目录=\"" + caption + "\" 工程文件=\"p.prj\" 必测=\"" +
              (mandatory ? "y" : "n") + "\" 功能代号=\"1\"><输出文件 保留=\"n\">r.out</输出文件></自测试算例>";
-      WriteFile(env.dir() / ("TestData/" + caption + "/p.prj"), "project");
+      WriteFile(env.dir() / ("TestData/" + caption + "/p.prj"), "ok\n");
       WriteFile(env.dir() / ("TestData/" + caption + "/r.out"), "ok\n");
     }
     WriteFile(env.dir() / "CALC_TEST_DAT.XML", xml + "</自测试配置>");
@@ -120,7 +61,7 @@ class RunDriverTest : public ::testing::Test {
   testing::IsolatedEnvironment env;
   testing::ScopedScriptedUI ui;
   Tester tester;
-  Host host{*ui, tester};
+  testing::RecordingHost host{*ui, tester};
   std::string host_exe;
 };
 

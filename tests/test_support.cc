@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 #include "foundation/platform/log.h"
 
@@ -26,6 +27,51 @@ void ScriptedUserInterface::ShowTestWindow(Tester&) { calls.push_back("TestWindo
 void ScriptedUserInterface::ShowStatusWindow(Tester&) { calls.push_back("StatusWindow"); }
 void ScriptedUserInterface::ShowCompareWindow(TestCase&) { calls.push_back("CompareWindow"); }
 void ScriptedUserInterface::ShowUnitRunner(Tester&) { calls.push_back("UnitRunner"); }
+
+void RecordingHost::CheckCancel(bool& Cancel) {
+  Note("CheckCancel");
+  Cancel = cancel;
+}
+
+void RecordingHost::BeforeAllTest(TestCases& oc) {
+  Note("BeforeAllTest(" + std::to_string(oc.Count()) + ")");
+  selected_in_run = tester_.SelectedCases().get();
+}
+
+void RecordingHost::BeforeOneTest(TestCase& tc) { Note("BeforeOneTest(" + tc.Caption() + ")"); }
+
+void RecordingHost::DoTest(TestCase& tc) {
+  Note("DoTest(" + tc.Caption() + ")");
+  ++calculated;
+  active_in_do_test = tester_.ActiveCase().get() == &tc;
+  if (on_do_test) on_do_test(tc);
+  auto it = output.find(tc.Caption());
+  WriteFile(tc.TestCaseFolder() + "/r.out", it == output.end() ? ReadFile(tc.ProjectFile()) : it->second);
+}
+
+void RecordingHost::AfterOneTest(TestCase& tc) { Note("AfterOneTest(" + tc.Caption() + ")"); }
+
+void RecordingHost::AfterAllTest(TestCases&) {
+  Note("AfterAllTest");
+  if (throw_after_all) throw std::runtime_error("host broke");
+}
+
+std::vector<std::string> RecordingHost::Seen() {
+  Flush();
+  return seen_;
+}
+
+void RecordingHost::Note(const std::string& event) {
+  Flush();
+  seen_.push_back(event);
+}
+
+void RecordingHost::Flush() {
+  for (; yields_ < ui_.do_events; ++yields_) seen_.push_back("yield");
+  for (; boxes_ < ui_.boxes.size(); ++boxes_) seen_.push_back("box:" + ui_.boxes[boxes_].prompt);
+  for (; errors_ < ui_.errors.size(); ++errors_) seen_.push_back("error:" + ui_.errors[errors_].first);
+  for (; calls_ < ui_.calls.size(); ++calls_) seen_.push_back("window:" + ui_.calls[calls_]);
+}
 
 ScopedScriptedUI::ScopedScriptedUI() : ui_(std::make_shared<ScriptedUserInterface>()) {
   SetUserInterface(ui_);

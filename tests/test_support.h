@@ -4,10 +4,13 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "corvala4/error.h"
+#include "corvala4/tester.h"
+#include "corvala4/tester_events.h"
 #include "corvala4/user_interface.h"
 
 namespace corvala4::testing {
@@ -38,6 +41,40 @@ class ScriptedUserInterface : public UserInterface {
   std::vector<std::string> status_lines;
   int do_events = 0;
   int status_closed = 0;
+};
+
+/// A host for the tests of runs. It calculates each case by writing the output "r.out"
+/// into the working folder, and records the events together with the yields, message
+/// boxes, error dialogs and windows of the scripted interface that came between them.
+class RecordingHost : public TesterEvents {
+ public:
+  RecordingHost(ScriptedUserInterface& ui, Tester& tester) : ui_(ui), tester_(tester) {}
+  void CheckCancel(bool& Cancel) override;
+  void BeforeAllTest(TestCases& oc) override;
+  void BeforeOneTest(TestCase& tc) override;
+  void DoTest(TestCase& tc) override;
+  void AfterOneTest(TestCase& tc) override;
+  void AfterAllTest(TestCases& oc) override;
+  /// Everything seen so far, the boxes and dialogs that came since the last event included.
+  std::vector<std::string> Seen();
+
+  bool cancel = false;          // the answer to every CheckCancel
+  bool throw_after_all = false;  // AfterAllTest fails with a host's own exception
+  std::map<std::string, std::string> output;  // caption -> content written; else the project's content
+  std::function<void(TestCase&)> on_do_test;  // called first in DoTest
+  int calculated = 0;
+  const void* selected_in_run = nullptr;  // SelectedCases during BeforeAllTest
+  bool active_in_do_test = false;         // ActiveCase was the case during DoTest
+
+ private:
+  void Note(const std::string& event);
+  void Flush();
+
+  ScriptedUserInterface& ui_;
+  Tester& tester_;
+  std::vector<std::string> seen_;
+  int yields_ = 0;
+  size_t boxes_ = 0, errors_ = 0, calls_ = 0;
 };
 
 /// Installs a fresh scripted interface for the lifetime of the object.
