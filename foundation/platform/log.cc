@@ -79,10 +79,15 @@ std::string LogFilePath() {
   if (module.empty()) return "corvala4.log";
   size_t slash = module.rfind('/');
   std::string folder = slash == std::string::npos ? "." : module.substr(0, slash);
-  std::string name = slash == std::string::npos ? module : module.substr(slash + 1);
-  size_t dot = name.find('.');  // libcorvala4.so.4.1.0 -> libcorvala4
+  return folder + "/" + ModuleBaseName(module) + ".log";
+}
+
+std::string ModuleBaseName(const std::string& modulePath) {
+  size_t slash = modulePath.rfind('/');
+  std::string name = slash == std::string::npos ? modulePath : modulePath.substr(slash + 1);
+  size_t dot = name.find('.');
   if (dot != std::string::npos && dot > 0) name.resize(dot);
-  return folder + "/" + name + ".log";
+  return name;
 }
 
 void SetLogFilePath(const std::string& path) {

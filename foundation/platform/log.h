@@ -19,5 +19,8 @@ void SetLogFilePath(const std::string& path);
 void WriteLog(LogEventType type, const std::string& text);
 /// The file of the loaded module (found with dladdr).
 std::string ModuleFilePath();
+/// The file name up to its first dot, so that every version of the module shares one log and
+/// one settings store: "libcorvala4.so.4.1.0" and "libcorvala4.so" both give "libcorvala4".
+std::string ModuleBaseName(const std::string& modulePath);
 
 }  // namespace corvala4

@@ -133,19 +133,10 @@ std::vector<std::string> SplitLines(const std::string& content) {
         "无法保存设置." + ErrDetailSep() + what + ": " + std::strerror(errnum) + "\r\n文件 " + path);
 }
 
-std::string BaseNameOf(const std::string& path) {
-  size_t slash = path.find_last_of('/');
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  // "libcorvala4.so.4.1" and "libcorvala4.so" share one store.
-  size_t dot = name.find('.');
-  if (dot != std::string::npos && dot > 0) name.resize(dot);
-  return name;
-}
-
 }  // namespace
 
 std::string SettingsAppName() {
-  std::string name = BaseNameOf(ModuleFilePath());
+  std::string name = ModuleBaseName(ModuleFilePath());
   return name.empty() ? "corvala4" : name;
 }
 
