@@ -40,6 +40,20 @@ TEST_F(TestCaseTest, PathsComeFromTheOpenContext) {
   core().OpenContext();
 }
 
+TEST_F(TestCaseTest, ACaseKeepsTheFoldersOfItsOwnTester) {
+  auto tc = MakeCase("Beam01", {}, "beam.prj", "12");
+  // Another tester opens its context while this one's is still open, as after an entry
+  // operation of this tester that failed: the case still answers with its own tester's data.
+  Tester other;
+  other.SetHostEXE(Host("other"));
+  TesterCore::Of(other).OpenContext();
+  TesterCore::Of(other).SetStandardFolder(env.dir() / "Elsewhere");
+  EXPECT_EQ(Std("Beam01"), tc->StandardFolder());
+  EXPECT_EQ(Work("Beam01/beam.prj"), tc->ProjectFile());
+  EXPECT_EQ(Std("Beam01/calc_beam_12_Passed.txt"), tc->PassMarkerFile());
+  TesterCore::Of(other).CloseContext();
+}
+
 TEST(FuncNum, ReadsNumbersAsTheRuntimeDoes) {
   struct {
     const char* text;
