@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
@@ -99,6 +100,23 @@ TEST_F(RegistryTest, MissingUnreadableAndDamagedFiles) {
     EXPECT_EQ(RegistryDocument("HKEY_LOCAL_MACHINE", doc.Bytes()).Find(kKey, "Path")->Bytes,
               std::string("v\0", 2));
   }
+}
+
+// Hex data continued over many lines is read in one pass: read again from the start
+// at every line, 100,000 lines would take hours.
+TEST_F(RegistryTest, LongContinuedHexValue) {
+  const int lines = 100000;
+  std::string file = "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Halvern\\Setup\\QNVX]\r\n\"Bin\"=hex:00,\\\r\n";
+  for (int i = 0; i < lines; ++i) file += i + 1 < lines ? "  01,\\\r\n" : "  02\r\n";
+  file += "\"After\"=\"still here\"\r\n";
+  WriteFile(MachineFile(), file);
+  std::optional<RegistryData> bin = ReadRegistryValue(HKEY_LOCAL_MACHINE, kKey, "Bin");
+  ASSERT_TRUE(bin);
+  ASSERT_EQ(bin->Bytes.size(), static_cast<size_t>(lines) + 1);
+  EXPECT_EQ(bin->Bytes.front(), '\x00');
+  EXPECT_EQ(bin->Bytes.back(), '\x02');
+  EXPECT_EQ(std::count(bin->Bytes.begin(), bin->Bytes.end(), '\x01'), lines - 1);
+  EXPECT_EQ(Read("After"), "still here");
 }
 
 TEST_F(RegistryTest, WritingKeepsEveryOtherLine) {

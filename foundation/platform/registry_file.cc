@@ -105,12 +105,16 @@ std::optional<RegistryData> ParseData(const std::string& text) {
   return data;
 }
 
+bool EndsInBackslash(const std::string& line) {
+  std::string t = Trim(line, kBlanks);
+  return !t.empty() && t.back() == '\\';
+}
+
 /// A value line whose hex data goes on in the next line.
 bool Continues(const std::string& text) {
-  std::string t = Trim(text, kBlanks);
-  if (t.empty() || t.back() != '\\') return false;
-  size_t eq = t.find("=hex");
-  return eq != std::string::npos && t.find('"', eq) == std::string::npos;
+  if (!EndsInBackslash(text)) return false;
+  size_t eq = text.find("=hex");
+  return eq != std::string::npos && text.find('"', eq) == std::string::npos;
 }
 
 /// A line that can go on hex data: hex digits, commas and blanks, maybe a closing backslash.
@@ -171,8 +175,13 @@ void RegistryDocument::Parse(const std::string& bytes) {
   }
   for (size_t i = 0; i < physical.size(); ++i) {
     std::string raw = physical[i];
-    while (i + 1 < physical.size() && Continues(FromCodePage(raw)) && HexOnly(physical[i + 1]))
+    // Only the line just joined can end the value: a hex line holds no quote, so the rest
+    // of the rule still holds for what came before, and nothing is looked at twice.
+    bool more = Continues(FromCodePage(raw));
+    while (more && i + 1 < physical.size() && HexOnly(physical[i + 1])) {
       raw += physical[++i];
+      more = EndsInBackslash(physical[i]);
+    }
     lines_.push_back(Interpret(std::move(raw)));
   }
 }
