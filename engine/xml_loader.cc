@@ -1,12 +1,16 @@
 #include "engine/xml_loader.h"
 
 #include <fcntl.h>
+#include <libxml/SAX2.h>
 #include <libxml/parser.h>
+#include <libxml/xmlerror.h>
 #include <libxml/tree.h>
 #include <libxml/xpath.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -54,6 +58,79 @@ int ReadFd(void* context, char* buffer, int len) {
   return n < 0 ? -1 : static_cast<int>(n);
 }
 
+/// libxml2's own error output, held for the time of one parse: a module must not write
+/// to its host's streams. What the parser said is kept for the loader's message.
+class ParserMessages {
+ public:
+  ParserMessages()
+      : generic_(xmlGenericError),
+        generic_context_(xmlGenericErrorContext),
+        structured_(xmlStructuredError),
+        structured_context_(xmlStructuredErrorContext) {
+    xmlSetGenericErrorFunc(this, &ParserMessages::OnGeneric);
+    xmlSetStructuredErrorFunc(this, &ParserMessages::OnStructured);
+  }
+  ~ParserMessages() {
+    xmlSetGenericErrorFunc(generic_context_, generic_);
+    xmlSetStructuredErrorFunc(structured_context_, structured_);
+  }
+  ParserMessages(const ParserMessages&) = delete;
+  ParserMessages& operator=(const ParserMessages&) = delete;
+
+  /// The first thing said, on one line.
+  std::string First() const { return first_; }
+
+ private:
+  void Keep(std::string message) {
+    if (!first_.empty()) return;
+    for (char& c : message)
+      if (c == '\n' || c == '\r') c = ' ';
+    while (!message.empty() && message.back() == ' ') message.pop_back();
+    first_ = std::move(message);
+  }
+  static void OnGeneric(void* self, const char* format, ...) {
+    char buffer[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    static_cast<ParserMessages*>(self)->Keep(buffer);
+  }
+  static void OnStructured(void* self, xmlErrorPtr error) {
+    if (error && error->message) static_cast<ParserMessages*>(self)->Keep(error->message);
+  }
+
+  xmlGenericErrorFunc generic_;
+  void* generic_context_;
+  xmlStructuredErrorFunc structured_;
+  void* structured_context_;
+  std::string first_;
+};
+
+/// A definition names folders and files and has no use for entities; a declared one could
+/// expand to gigabytes when a node's text is read, so the first declaration stops the parse.
+struct EntityRefusal {
+  std::string name;
+  int line = 0;
+};
+
+void RefuseEntity(xmlParserCtxt* ctxt, const xmlChar* name) {
+  auto* refusal = static_cast<EntityRefusal*>(ctxt->_private);
+  if (refusal->name.empty()) {
+    refusal->name = name ? reinterpret_cast<const char*>(name) : "";
+    refusal->line = xmlSAX2GetLineNumber(ctxt);
+  }
+  xmlStopParser(ctxt);
+}
+
+void OnEntityDecl(void* ctxt, const xmlChar* name, int, const xmlChar*, const xmlChar*, xmlChar*) {
+  RefuseEntity(static_cast<xmlParserCtxt*>(ctxt), name);
+}
+
+void OnUnparsedEntityDecl(void* ctxt, const xmlChar* name, const xmlChar*, const xmlChar*, const xmlChar*) {
+  RefuseEntity(static_cast<xmlParserCtxt*>(ctxt), name);
+}
+
 ParseOutcome Parse(const std::string& path) {
   ParseOutcome out;
   // Read through our own descriptor: libxml2 would take the name for a URI and
@@ -64,17 +141,23 @@ ParseOutcome Parse(const std::string& path) {
     out.problem = std::strerror(errno);
     return out;
   }
+  ParserMessages messages;
+  EntityRefusal refusal;
   std::unique_ptr<xmlParserCtxt, ParserFree> ctxt(xmlNewParserCtxt());
   if (ctxt) {
+    ctxt->_private = &refusal;
+    ctxt->sax->entityDecl = OnEntityDecl;
+    ctxt->sax->unparsedEntityDecl = OnUnparsedEntityDecl;
     out.doc.reset(xmlCtxtReadIO(ctxt.get(), ReadFd, nullptr, &fd, nullptr, nullptr,
                                 XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
-    if (!out.doc) {
+    if (!refusal.name.empty()) {
+      out.doc.reset();
+      out.problem = FormatMsg("文档声明了实体'%0',定义文件不接受实体声明 (第%1行)", refusal.name, refusal.line);
+    } else if (!out.doc) {
       const xmlError* e = xmlCtxtGetLastError(ctxt.get());
-      if (e && e->message) {
-        std::string message = e->message;
-        while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
-        out.problem = FormatMsg("%0 (第%1行)", message, e->line);
-      }
+      std::string message = e && e->message ? e->message : messages.First();
+      while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
+      if (!message.empty()) out.problem = FormatMsg("%0 (第%1行)", message, e ? e->line : 0);
     }
   }
   close(fd);

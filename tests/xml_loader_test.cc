@@ -1,8 +1,11 @@
 #include "engine/xml_loader.h"
 
 #include <gtest/gtest.h>
+#include <libxml/xmlerror.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstdio>
 
 #include "engine/tester_core.h"
 #include "foundation/detailed_fso.h"
@@ -190,8 +193,18 @@ TEST_F(XmlLoaderTest, ReadsTheEncodingTheDocumentDeclares) {
   }
 }
 
+/// A document of a few kilobytes whose standard directory would expand to 240 MB.
+std::string EntityBomb() {
+  std::string bomb = "<!DOCTYPE x[<!ENTITY a \"" + std::string(2000, 'x') + "\"><!ENTITY b \"";
+  for (int i = 0; i < 600; ++i) bomb += "&a;";
+  bomb += "\">]><自测试配置><自测试标准目录>";
+  for (int i = 0; i < 200; ++i) bomb += "&b;";
+  return bomb + "</自测试标准目录></自测试配置>";
+}
+
 TEST_F(XmlLoaderTest, HostileDocumentsStayBounded) {
-  // Entities that would expand to gigabytes, and nesting far deeper than any definition.
+  // Entities are refused at their declaration, before anything expands: nested ones, a
+  // wide one, one that names a file, an unparsed one, a parameter entity.
   std::string laughs = "<?xml version=\"1.0\"?><!DOCTYPE x [<!ENTITY a \"aaaaaaaaaa\">";
   std::string prev = "a";
   for (char c = 'b'; c <= 'k'; ++c) {
@@ -201,21 +214,68 @@ TEST_F(XmlLoaderTest, HostileDocumentsStayBounded) {
     prev = std::string(1, c);
   }
   laughs += "]><自测试配置><自测试标准目录>&k;</自测试标准目录></自测试配置>";
-  int32_t number = LoadFails(laughs);
-  EXPECT_TRUE(number == 0 || number == err::ObjectNotSet) << number;
-  if (number == 0) {
-    EXPECT_LT(core().StandardFolder().size(), 100u * 1024 * 1024);
+  WriteFile(env.dir() / "secret", "SECRET");
+  const std::string refused[] = {
+      laughs,
+      EntityBomb(),
+      "<?xml version=\"1.0\"?><!DOCTYPE x [<!ENTITY s SYSTEM \"file://" + env.dir() / "secret" +
+          "\">]><自测试配置><自测试标准目录>/d&s;</自测试标准目录></自测试配置>",
+      "<!DOCTYPE x [<!NOTATION n SYSTEM \"n\"><!ENTITY u SYSTEM \"u\" NDATA n>]>"
+      "<自测试配置><自测试标准目录>T</自测试标准目录></自测试配置>",
+      "<!DOCTYPE x [<!ENTITY % p \"\">]><自测试配置><自测试标准目录>T</自测试标准目录></自测试配置>",
+  };
+  for (const std::string& bytes : refused) {
+    EXPECT_EQ(err::ObjectNotSet, LoadFails(bytes)) << bytes.substr(0, 80);
+    EXPECT_NE(std::string::npos, last_error.Description().find("定义文件不接受实体声明"));
+    EXPECT_NE(std::string::npos, last_error.Description().find(definition));
+    EXPECT_EQ(std::string::npos, core().StandardFolder().find("SECRET"));
   }
+
+  // A document type without entities, and the predefined and character references, still load.
+  Load("<!DOCTYPE 自测试配置 [<!ELEMENT 自测试配置 ANY>]>"
+       "<自测试配置><自测试标准目录>/d&amp;&#x41;</自测试标准目录></自测试配置>");
+  EXPECT_EQ("/d&A", core().StandardFolder());
 
   std::string deep;
   for (int i = 0; i < 100000; ++i) deep += "<d>";
   EXPECT_EQ(err::ObjectNotSet, LoadFails("<自测试配置>" + deep));
+}
 
-  // An external entity is never fetched.
-  WriteFile(env.dir() / "secret", "SECRET");
-  Load("<?xml version=\"1.0\"?><!DOCTYPE x [<!ENTITY s SYSTEM \"file://" + env.dir() / "secret" +
-       "\">]><自测试配置><自测试标准目录>/d&s;</自测试标准目录></自测试配置>");
-  EXPECT_EQ(std::string::npos, core().StandardFolder().find("SECRET"));
+/// Everything written to the process's standard error while `fn` runs.
+template <typename Fn>
+std::string StandardErrorOf(Fn&& fn) {
+  std::fflush(stderr);
+  FILE* capture = std::tmpfile();
+  int saved = dup(2);
+  dup2(fileno(capture), 2);
+  fn();
+  std::fflush(stderr);
+  dup2(saved, 2);
+  close(saved);
+  std::string text;
+  std::rewind(capture);
+  for (int c; (c = std::fgetc(capture)) != EOF;) text += static_cast<char>(c);
+  std::fclose(capture);
+  return text;
+}
+
+TEST_F(XmlLoaderTest, TheParserNeverWritesToStandardError) {
+  const std::string documents[] = {
+      std::string("<?xml version=\"1.0\" encoding=\"GBK\"?><a>\x81</a>"),
+      "<?xml version=\"1.0\" encoding=\"no-such-encoding\"?><a/>",
+      "<自测试配置><自测试标准目录>T</自测试标准目录",
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><a>\xff\xfe</a>",
+  };
+  for (const std::string& bytes : documents) {
+    int32_t number = 0;
+    std::string said = StandardErrorOf([&] { number = LoadFails(bytes); });
+    EXPECT_EQ("", said) << bytes;
+    EXPECT_EQ(err::ObjectNotSet, number) << bytes;
+    // What the parser said reaches the loader's own message.
+    EXPECT_NE(std::string::npos, last_error.Description().find("解析错误:")) << bytes;
+  }
+  // The host's own handlers are back after the parse.
+  EXPECT_EQ(nullptr, xmlStructuredError);
 }
 
 }  // namespace
