@@ -88,4 +88,39 @@ std::string FormatMsgList(std::string_view templ, const std::vector<Value>& valu
   return text;
 }
 
+std::string FormatTextList(std::string_view templ, const std::vector<Value>& values) {
+  std::vector<Value> flat;
+  for (const Value& v : values) Flatten(v, &flat);
+  std::string text;
+  text.reserve(templ.size());
+  size_t pos = 0;
+  while (pos < templ.size()) {
+    size_t percent = templ.find('%', pos);
+    if (percent == std::string_view::npos) break;
+    text.append(templ, pos, percent - pos);
+    size_t digits = 0;
+    while (percent + 1 + digits < templ.size() && templ[percent + 1 + digits] >= '0' &&
+           templ[percent + 1 + digits] <= '9')
+      ++digits;
+    // The longest placeholder that has a value, as FormatMsg's order from the highest one gives.
+    size_t taken = 0, index = 0;
+    for (size_t len = digits; len >= 1 && taken == 0; --len) {
+      std::string_view number = templ.substr(percent + 1, len);
+      if (len > 1 && number[0] == '0') continue;
+      if (len > 9) continue;
+      size_t n = std::stoul(std::string(number));
+      if (n < flat.size()) taken = len, index = n;
+    }
+    if (taken == 0) {
+      text += '%';
+      pos = percent + 1;
+    } else {
+      text += flat[index].ToText();
+      pos = percent + 1 + taken;
+    }
+  }
+  text.append(templ, pos, std::string_view::npos);
+  return text;
+}
+
 }  // namespace corvala4

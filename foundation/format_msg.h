@@ -15,6 +15,15 @@ std::vector<Value> FlattenArgs(const Value& value);
 /// Fills the template from values (arrays are flattened first).
 std::string FormatMsgList(std::string_view templ, const std::vector<Value>& values);
 
+/// Fills each placeholder of the template once, in one pass: inserted values are never
+/// scanned again, so a caption or path that holds "%0" arrives as it was written.
+std::string FormatTextList(std::string_view templ, const std::vector<Value>& values);
+
+template <typename... Args>
+std::string FormatText(std::string_view templ, const Args&... args) {
+  return FormatTextList(templ, std::vector<Value>{Value(args)...});
+}
+
 template <typename... Args>
 std::string FormatMsg(std::string_view templ, const Args&... args) {
   return FormatMsgList(templ, std::vector<Value>{Value(args)...});

@@ -58,7 +58,7 @@ bool StaysInside(std::string_view relative) {
 void RaiseUnsafePath(const std::string& path) {
   std::string definition = G().CurrentTester ? G().CurrentTester->DefinitionFile() : std::string();
   throw Error(UnsafePathError, kModuleSource,
-              FormatMsg("路径'%0'不在测试数据文件夹之内,已拒绝此操作!\r\n"
+              FormatText("路径'%0'不在测试数据文件夹之内,已拒绝此操作!\r\n"
                         "请检查'%1'中的算例文件夹与输出文件名:它们不能是绝对路径,"
                         "也不能经'..'或符号链接离开标准目录与工作目录.",
                         path, definition));

@@ -59,7 +59,7 @@ std::string TestCaseImpl::ProjectFile() const {
 }
 
 std::string TestCaseImpl::PassMarkerFile() const {
-  std::string name = FormatMsg("%0_%1_%2_Passed.txt", FSO().GetBaseName(Context().HostEXE()),
+  std::string name = FormatText("%0_%1_%2_Passed.txt", FSO().GetBaseName(Context().HostEXE()),
                                FSO().GetBaseName(project_file_name_), FuncNum());
   return FSO().BuildPath(StandardFolder(), name);
 }
@@ -86,7 +86,7 @@ void TestCaseImpl::PrepareTestFolder() {
   // directory first would report a standard directory that does not exist as its own failure.
   if (!FSO().FolderExists(standard)) {
     throw Error(CaseFolderMissingError, "",
-                FormatMsg("算例文件夹'%0'不存在!\r\n请检查此文件夹与'%1'中的算例文件夹是否对应.", standard,
+                FormatText("算例文件夹'%0'不存在!\r\n请检查此文件夹与'%1'中的算例文件夹是否对应.", standard,
                           Context().DefinitionFile()));
   }
   std::string work = Context().WorkFolder();

@@ -37,7 +37,7 @@ void Reporter::BeforeOneTest(TestCase& tc) {
   RaiseAddMsg("---");
   if (index_ == INT16_MAX) Raise(err::Overflow);
   ++index_;
-  RaiseAddMsg(FormatMsg("[%0/%1]开始测试算例'%2' ...", index_, total_, tc.Caption()));
+  RaiseAddMsg(FormatText("[%0/%1]开始测试算例'%2' ...", index_, total_, tc.Caption()));
   case_start_ = Now();
 }
 

@@ -67,7 +67,7 @@ void TesterStatus::RecordVersionPassed() {
   std::string host = HostPath();
   FileObject file = FSO().GetFile(host);
   std::time_t t = file.DateLastModified;
-  std::string line = FormatMsg("%0,%1,%2,[%3(%4,%5)]", static_cast<long long>(file.Size), PackDate(t),
+  std::string line = FormatText("%0,%1,%2,[%3(%4,%5)]", static_cast<long long>(file.Size), PackDate(t),
                                PackTime(t), host, LongDate(t), LongTime(t));
   std::unique_ptr<TextStream> stream = FSO().OpenTextFile(RecordPath(), ForAppending, true, TristateFalse);
   // One write of the whole line: an append never interleaves with another

@@ -51,7 +51,7 @@ std::string GlobalSetting::DefaultToolPath() {
 
 std::string GlobalSetting::CompareCommandText(const std::string& program, const std::string& first,
                                               const std::string& second) {
-  return FormatMsg("\"%0\" \"%1\" \"%2\"", program, first, second);
+  return FormatText("\"%0\" \"%1\" \"%2\"", program, first, second);
 }
 
 void GlobalSetting::RunCompareTool(const std::string& first, const std::string& second) {

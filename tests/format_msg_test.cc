@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <random>
+
 namespace corvala4 {
 namespace {
 
@@ -37,6 +40,23 @@ TEST(FormatMsgTest, FlattensNestedArrays) {
   EXPECT_TRUE(flat[1].IsEmpty());
   EXPECT_EQ("a--c", FormatMsg("%0-%1-%2", with_empty));
   EXPECT_EQ(1u, FlattenArgs(Value("x")).size());
+}
+
+// Text from a file or a person goes in unchanged, and otherwise the result is FormatMsg's.
+TEST(FormatMsgTest, FormatTextNeverRescansAValue) {
+  EXPECT_EQ("calc_p%0_1_Passed.txt", FormatText("%0_%1_%2_Passed.txt", "calc", "p%0", 1));
+  EXPECT_EQ("[1/6]'%1%0'", FormatText("[%0/%1]'%2'", 1, 6, "%1%0"));
+  EXPECT_EQ("% %x 100%", FormatText("% %x %0%", 100));
+
+  std::mt19937 rng(11);
+  const char pieces[][4] = {"%0", "%1", "%2", "%10", "%11", "%01", "%", "a", "0", "%%"};
+  for (int round = 0; round < 2000; ++round) {
+    std::string templ;
+    for (int i = 0, n = static_cast<int>(rng() % 8); i < n; ++i) templ += pieces[rng() % std::size(pieces)];
+    std::vector<Value> values;
+    for (int i = 0, n = static_cast<int>(rng() % 13); i < n; ++i) values.emplace_back("v" + std::to_string(i));
+    EXPECT_EQ(FormatMsgList(templ, values), FormatTextList(templ, values)) << templ << " " << values.size();
+  }
 }
 
 }  // namespace

@@ -89,8 +89,8 @@ TEST_F(ReporterTest, ResultWordsAndCaptionsWithPlaceholders) {
   core().RaiseAfterOneTest(*failed);
   core().RaiseBeforeOneTest(*odd);
   EXPECT_EQ("[1/2]测试<失败>,耗时0分0秒.", lines.lines[4]);
-  // The caption goes in before the lower placeholders are filled.
-  EXPECT_EQ("[2/2]开始测试算例'x2y2' ...", lines.lines[6]);
+  // A caption is shown as it was written, placeholders and all.
+  EXPECT_EQ("[2/2]开始测试算例'x%0y%1' ...", lines.lines[6]);
 }
 
 TEST(ElapsedTextTest, MinutesAndSecondsWithoutHours) {

@@ -155,9 +155,9 @@ TEST_F(GlobalSettingTest, RunCompareToolStartsTheProgramWithExactArguments) {
   setting.RunCompareTool(first, second);
   ASSERT_EQ(launcher->calls.size(), 1u);
   EXPECT_EQ(launcher->calls[0], (std::vector<std::string>{tool, first, second}));
-  // The command text fills its placeholders from the last to the first.
+  // The command text shows each path as it is, placeholders and all.
   EXPECT_EQ(launcher->texts[0], GlobalSetting::CompareCommandText(tool, first, second));
-  EXPECT_EQ(GlobalSetting::CompareCommandText("p", "a b", "s%0%1"), "\"p\" \"a b\" \"spa b\"");
+  EXPECT_EQ(GlobalSetting::CompareCommandText("p", "a b", "s%0%1"), "\"p\" \"a b\" \"s%0%1\"");
   EXPECT_TRUE(ui->boxes.empty());
 
   // Disabled, or no path: silently nothing.

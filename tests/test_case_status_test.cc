@@ -90,6 +90,13 @@ TEST_F(TestCaseStatusTest, ResetWithoutMarkerAndSharedMarkers) {
   EXPECT_TRUE(tc->Passed());
   tc->SetPassed(false);
   EXPECT_FALSE(twin->Passed());
+
+  // A project named with a placeholder keeps its own marker: "p%0" is not "pcalc".
+  auto odd = MakeCase("Beam01", {}, "p%0.prj");
+  auto plain = MakeCase("Beam01", {}, "pcalc.prj");
+  EXPECT_EQ(Std("Beam01/calc_p%0_12_Passed.txt"), odd->PassMarkerFile());
+  odd->SetPassed(true);
+  EXPECT_FALSE(plain->Passed());
 }
 
 TEST_F(TestCaseStatusTest, FailuresReachTheCallerAndLeaveTheMarker) {

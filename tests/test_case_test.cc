@@ -97,6 +97,21 @@ TEST_F(TestCaseTest, MissingStandardFolderFailsWithBothLines) {
   EXPECT_EQ(CaseFolderMissingError, ErrorOf([&] { tc->PrepareTestFolder(); }));
   EXPECT_FALSE(Exists(env.dir() / "nowhere"));
   core().SetStandardFolder(StandardDir());
+
+  // Folders named with placeholders appear in the message as they are.
+  core().CloseContext();
+  tester.SetHostEXE(env.dir() / "h%0/calc");
+  core().OpenContext();
+  core().SetStandardFolder(env.dir() / "T%1");
+  tc = MakeCase("Beam01");
+  e = CaughtError([&] { tc->PrepareTestFolder(); });
+  EXPECT_EQ("算例文件夹'" + env.dir() / "T%1/Beam01" + "'不存在!\r\n请检查此文件夹与'" + env.dir() / "h%0" +
+                "/CALC_TEST_DAT.TXT'中的算例文件夹是否对应.",
+            e.Description());
+  tc->SetFolder("../x");
+  e = CaughtError([&] { tc->PrepareTestFolder(); });
+  EXPECT_EQ(UnsafePathError, e.Number());
+  EXPECT_NE(std::string::npos, e.Description().find("请检查'" + env.dir() / "h%0/CALC_TEST_DAT.TXT'"));
 }
 
 TEST_F(TestCaseTest, PrepareCopiesOverAndDeletesOutputsToProduce) {

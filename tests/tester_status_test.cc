@@ -92,6 +92,18 @@ TEST_F(TesterStatusTest, AppendsOneLinePerPassAndRecognisesTheBuild) {
   EXPECT_FALSE(status().VersionPassed());
 }
 
+TEST_F(TesterStatusTest, AHostPathWithPlaceholdersIsRecordedAsItIs) {
+  TesterCore::Of(tester).CloseContext();
+  host = env.dir() / "bin %0 %1/Calc.exe";
+  WriteFile(host, std::string(10, 'x'));
+  SetTime(host, Local(2006, 5, 12, 14, 32, 5));
+  tester.SetHostEXE(host);
+  TesterCore::Of(tester).OpenContext();
+  status().RecordVersionPassed();
+  EXPECT_EQ("10,25242,5134,[" + host + "(2006年5月12日,14:32:05)]\r\n", ReadFile(status().RecordPath()));
+  EXPECT_TRUE(status().VersionPassed());
+}
+
 TEST_F(TesterStatusTest, ReadsOnlyTheThreeNumbersOfMatchingLines) {
   std::string record = status().RecordPath();
   WriteFile(record, "hand-written note\r\n\r\n0123456,25242,5134,[x(a,b)]\r\n");
