@@ -131,6 +131,7 @@ Error CaughtError(const std::function<void()>& fn) {
 IsolatedEnvironment::IsolatedEnvironment() {
   setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
   setenv("CORVALA4_REGISTRY_DIR", (dir_ / "registry").c_str(), 1);
+  setenv("XDG_STATE_HOME", (dir_ / "state").c_str(), 1);
   SetLogFilePath(dir_ / "module.log");
 }
 
@@ -138,6 +139,7 @@ IsolatedEnvironment::~IsolatedEnvironment() {
   SetLogFilePath("");
   unsetenv("XDG_CONFIG_HOME");
   unsetenv("CORVALA4_REGISTRY_DIR");
+  unsetenv("XDG_STATE_HOME");
 }
 
 std::string IsolatedEnvironment::LogPath() const { return dir_ / "module.log"; }

@@ -113,7 +113,7 @@ int32_t ErrorOf(const std::function<void()>& fn);
 /// The Error that fn raises (number 0 when none).
 Error CaughtError(const std::function<void()>& fn);
 
-/// Sends the log, the settings store and the registry files into a temporary folder
+/// Sends the log (and its fallback), the settings store and the registry files into a temporary folder
 /// for the lifetime of the object, so that tests never touch the user's own.
 class IsolatedEnvironment {
  public:

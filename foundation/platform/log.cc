@@ -10,6 +10,8 @@
 #include <mutex>
 
 #include "corvala4/user_interface.h"
+#include "foundation/platform/atomic_file.h"
+#include "foundation/platform/user_folders.h"
 
 namespace corvala4 {
 
@@ -49,6 +51,14 @@ std::string OneLine(const std::string& text) {
   return out;
 }
 
+/// One write with O_APPEND keeps entries whole even with other writers.
+bool Append(const std::string& path, const std::string& line) {
+  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  bool ok = fd >= 0 && write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+  if (fd >= 0) close(fd);
+  return ok;
+}
+
 }  // namespace
 
 LogEventType LogTypeOfStyle(int style) {
@@ -82,6 +92,12 @@ std::string LogFilePath() {
   return folder + "/" + ModuleBaseName(module) + ".log";
 }
 
+std::string FallbackLogFilePath(const std::string& logPath) {
+  size_t slash = logPath.rfind('/');
+  std::string name = slash == std::string::npos ? logPath : logPath.substr(slash + 1);
+  return XdgFolder("XDG_STATE_HOME", ".local/state") + "/corvala4/" + name;
+}
+
 std::string ModuleBaseName(const std::string& modulePath) {
   size_t slash = modulePath.rfind('/');
   std::string name = slash == std::string::npos ? modulePath : modulePath.substr(slash + 1);
@@ -105,19 +121,17 @@ void WriteLog(LogEventType type, const std::string& text) {
   std::string thread = std::to_string(static_cast<long>(syscall(SYS_gettid)));
   std::string line = std::string(stamp) + " [" + thread + "] " + TypeWord(type) + ": " + OneLine(text) + "\n";
   std::lock_guard<std::mutex> lock(LogMutex());
-  // One write with O_APPEND keeps entries whole even with other writers.
-  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-  bool ok = fd >= 0 && write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
-  if (fd >= 0) close(fd);
-  if (!ok) {
-    static bool warned = false;
-    if (!warned) {
-      warned = true;
-      std::fprintf(stderr, "corvala4: cannot write the log '%s'; entries go to standard error\n",
-                   path.c_str());
-    }
-    std::fputs(line.c_str(), stderr);
+  if (Append(path, line)) return;
+  // A module installed in a system folder cannot write beside itself when an ordinary user runs it.
+  std::string fallback = FallbackLogFilePath(path);
+  if (MakeFolders(fallback.substr(0, fallback.rfind('/'))) == 0 && Append(fallback, line)) return;
+  static bool warned = false;
+  if (!warned) {
+    warned = true;
+    std::fprintf(stderr, "corvala4: cannot write the log '%s' nor '%s'; entries go to standard error\n",
+                 path.c_str(), fallback.c_str());
   }
+  std::fputs(line.c_str(), stderr);
 }
 
 }  // namespace corvala4

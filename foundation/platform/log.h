@@ -13,9 +13,13 @@ LogEventType LogTypeOfStyle(int style);
 
 /// Beside the module's own file: its folder, its name without extension, ".log".
 std::string LogFilePath();
+/// Where the entries go when that file cannot be written: the same name in
+/// $XDG_STATE_HOME/corvala4/ (default ~/.local/state/corvala4/).
+std::string FallbackLogFilePath(const std::string& logPath);
 /// Redirects the log (tests); an empty path restores the default.
 void SetLogFilePath(const std::string& path);
-/// Appends one entry; a log that cannot be written never stops the module.
+/// Appends one entry, to the fallback when the log cannot be written, else to standard
+/// error; a log never stops the module.
 void WriteLog(LogEventType type, const std::string& text);
 /// The file of the loaded module (found with dladdr).
 std::string ModuleFilePath();

@@ -1,6 +1,5 @@
 #include "foundation/platform/settings_store.h"
 
-#include <pwd.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,6 +11,7 @@
 #include "foundation/errors.h"
 #include "foundation/platform/atomic_file.h"
 #include "foundation/platform/log.h"
+#include "foundation/platform/user_folders.h"
 #include "foundation/text.h"
 
 namespace corvala4 {
@@ -20,15 +20,6 @@ namespace {
 
 /// Blanks around a line, a name or a value of the file.
 constexpr std::string_view kBlanks = " \t";
-
-std::string ConfigHome() {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  if (xdg && *xdg) return xdg;
-  const char* home = std::getenv("HOME");
-  if (home && *home) return std::string(home) + "/.config";
-  if (struct passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) return std::string(pw->pw_dir) + "/.config";
-  return "/tmp";
-}
 
 // A name or value that the plain form cannot hold is written in double quotes with escapes.
 bool NeedsQuotes(const std::string& s, bool isKey) {
@@ -145,7 +136,7 @@ std::string SettingsFilePath(const std::string& appName) {
   std::string safe;
   for (char c : appName) safe += c == '/' ? '_' : c;
   if (safe.empty() || safe == "." || safe == "..") safe = "corvala4";
-  return ConfigHome() + "/corvala4/" + safe + ".ini";
+  return XdgFolder("XDG_CONFIG_HOME", ".config") + "/corvala4/" + safe + ".ini";
 }
 
 std::string GetSetting(const std::string& appName, const std::string& section, const std::string& key,
