@@ -60,7 +60,7 @@ TesterStatus& TesterCore::VersionRecord() {
 std::string TesterCore::HostFolder() const { return FSO().GetParentFolderName(host_exe_); }
 
 void TesterCore::LocateDefinitionFile() {
-  std::string base = AsciiUpperText(FSO().GetBaseName(host_exe_));
+  std::string base = UpperText(FSO().GetBaseName(host_exe_));
   definition_file_ = FSO().BuildPath(HostFolder(), base + "_TEST_DAT.XML");
   is_xml_definition_ = true;
   if (FSO().FileExists(definition_file_)) return;

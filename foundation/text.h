@@ -1,5 +1,5 @@
-// Small text helpers. Names are compared and upper-cased by their ASCII letters only,
-// so multi-byte characters (Chinese names) are never touched.
+// Small text helpers. Names are compared ignoring the case of ASCII letters only, so
+// multi-byte characters (Chinese names) are never touched.
 #pragma once
 
 #include <optional>
@@ -46,9 +46,8 @@ std::optional<std::string> ReadQuoted(std::string_view text, size_t& at, Unescap
   return std::nullopt;
 }
 
-inline std::string AsciiUpperText(std::string text) {
-  for (char& c : text) c = AsciiUpper(c);
-  return text;
-}
+/// Every letter of a UTF-8 text in upper case by Unicode's simple mapping (é → É, ａ → Ａ);
+/// bytes that are not UTF-8 stay as they are.
+std::string UpperText(std::string_view utf8);
 
 }  // namespace corvala4

@@ -41,6 +41,27 @@ TEST_F(TesterCoreTest, LocatesTheDefinitionFileBesideTheHost) {
   core.CloseContext();
 }
 
+// Every letter of the host's name is upper-cased, not only the ASCII ones; the folder never is.
+TEST_F(TesterCoreTest, UpperCasesEveryLetterOfTheHostName) {
+  const std::pair<std::string, std::string> names[] = {
+      {"calcé", "CALCÉ"},
+      {"ｃａｌｃ１", "ＣＡＬＣ１"},
+      {"straße-ǆ-ω", "STRAßE-Ǆ-Ω"},  // simple mapping: ß has no single upper-case letter
+      {"梁calc", "梁CALC"},
+      {"bad\xff\xc3(", "BAD\xff\xc3("},  // bytes that are not UTF-8 stay
+  };
+  for (const auto& [name, upper] : names) {
+    Tester tester;
+    tester.SetHostEXE(env.dir() / ("é/" + name + ".bin"));
+    TesterCore& core = TesterCore::Of(tester);
+    WriteFile(env.dir() / ("é/" + upper + "_TEST_DAT.TXT"), "x");
+    core.OpenContext();
+    EXPECT_EQ(env.dir() / ("é/" + upper + "_TEST_DAT.TXT"), core.DefinitionFile()) << name;
+    EXPECT_TRUE(Exists(core.DefinitionFile())) << name;
+    core.CloseContext();
+  }
+}
+
 TEST_F(TesterCoreTest, WorkFolderIsCreatedWhenRead) {
   Tester tester;
   tester.SetHostEXE(env.dir() / "calc");
