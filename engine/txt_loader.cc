@@ -61,6 +61,23 @@ std::vector<std::string> OutputItems(const std::string& list) {
   return items;
 }
 
+/// A lone line feed becomes CR LF, so that a file written with this platform's line ends
+/// means what its CR LF twin means: a blank line never joins a case name, and a line break
+/// inside an output list is removed with the CR LF pairs.
+std::string CrLfLineEnds(std::string text) {
+  size_t lone = 0;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) ++lone;
+  if (lone == 0) return text;
+  std::string out;
+  out.reserve(text.size() + lone);
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out += '\r';
+    out += text[i];
+  }
+  return out;
+}
+
 bool IsYes(const std::string& field) { return field == "y" || field == "Y"; }
 
 std::string Group(const RegExp::Match& match, size_t n) {
@@ -73,7 +90,7 @@ void LoadTxtDefinition(TesterCore& tester) {
   std::string text;
   std::unique_ptr<TextStream> stream =
       FSO().OpenTextFile(tester.DefinitionFile(), ForReading, false, TristateFalse);
-  if (!stream->AtEndOfStream()) text = stream->ReadAll();
+  if (!stream->AtEndOfStream()) text = CrLfLineEnds(stream->ReadAll());
   stream->Close();
 
   std::shared_ptr<RegExp> re = std::dynamic_pointer_cast<RegExp>(CreateObjectEx("vbscript.regexp"));

@@ -79,10 +79,16 @@ TEST_F(TxtLoaderTest, StandardDirectoryLine) {
             Load("// cases\r\nBeam,Beam01,beam.prj,y,12,beam.out;\r\n"));
   EXPECT_EQ(HostDir() + "/Beam,Beam01,beam.prj,y,12,beam.out", Standard());
 
-  // LF line ends and nothing after ";": the line does not fit, the next one does.
+  // Nothing after ";" fits with CR LF line ends, and with LF ones as well.
   EXPECT_EQ(Rows{"Beam|Beam01|beam.prj|y|12|beam.out"},
-            Load("Skipped;\nTestData;std\nBeam,Beam01,beam.prj,y,12,beam.out;\n"));
+            Load("TestData;\nOther;std\nBeam,Beam01,beam.prj,y,12,beam.out;\n"));
   EXPECT_EQ(HostDir() + "/TestData", Standard());
+  EXPECT_EQ(Rows{"Beam|Beam01|beam.prj|y|12|beam.out"},
+            Load("TestData;\r\nOther;std\r\nBeam,Beam01,beam.prj,y,12,beam.out;\r\n"));
+  EXPECT_EQ(HostDir() + "/TestData", Standard());
+  // A line with nothing after ";" at the very end still has no line end to close it.
+  EXPECT_EQ(Rows{}, Load("TestData;"));
+  EXPECT_EQ("", Standard());
 
   // A comment holding ";" is passed over; names may be Chinese.
   EXPECT_EQ(Rows{"梁|Beam01|beam.prj|y|12|结果.out"},
@@ -97,6 +103,10 @@ TEST_F(TxtLoaderTest, BackslashesBecomeSlashesBeforeTheDirectoryRule) {
   EXPECT_EQ(Rows{"A|Sub/F1|in/p.prj|n|1|out/a.out;<keep/b.dat>"},
             Load("\\data\\TestData;x\r\nA,Sub\\F1,in\\p.prj,n,1,out\\a.out, <keep\\b.dat> ;\r\n"));
   EXPECT_EQ("/data/TestData", Standard());  // absolute: taken as written
+  // Written with "/", the directory line is a comment, and the first record stands in for it.
+  EXPECT_EQ((Rows{"A|F1|p.prj|n|1|a.out", "B|F2|p.prj|n|2|b.out"}),
+            Load("/data/TestData;x\nA,F1,p.prj,n,1,a.out;\nB,F2,p.prj,n,2,b.out;\n"));
+  EXPECT_EQ(HostDir() + "/A,F1,p.prj,n,1,a.out", Standard());
   // Relative, joined to the host folder; a case folder leaving the data is still listed.
   EXPECT_EQ(Rows{"A|..|p.prj|n|1|a.out"}, Load("..\\Shared;x\r\nA,..,p.prj,n,1,a.out;\r\n"));
   EXPECT_EQ(HostDir() + "/../Shared", Standard());
@@ -125,14 +135,36 @@ TEST_F(TxtLoaderTest, FieldRules) {
 TEST_F(TxtLoaderTest, OutputListsAndLineBreaks) {
   EXPECT_EQ((Rows{"A|F1|p.prj|n|1|a.out;", "B|F2|p.prj|n|2|b.out;;c.out", "C|F3|p.prj|n|3|<>"}),
             Load("D;x\r\nA,F1,p.prj,n,1,a.out,;\r\nB,F2,p.prj,n,2,b.out,,c.out;\r\nC,F3,p.prj,n,3,<>;\r\n"));
-  // With LF line ends the line feed inside the list stays in the next name.
-  EXPECT_EQ(Rows{"Column|Col01|col.prj|n|3|col1.out;\n    col2.out"},
+  // A line break inside the list is removed, whatever the line ends.
+  EXPECT_EQ(Rows{"Column|Col01|col.prj|n|3|col1.out;col2.out"},
             Load("D;x\nColumn,Col01,col.prj,n,3,col1.out,\n    col2.out;\n"));
-  // An indented name keeps its indentation; LF blank lines before it join it, CR LF ones cannot.
+  // An indented name keeps its indentation; blank lines before it never join it.
   EXPECT_EQ(Rows{"  \tBeam  |Beam01|beam.prj|y|12|beam.out"},
             Load("D;x\r\n\r\n  \tBeam  ,Beam01,beam.prj,y,12,beam.out;\r\n"));
-  EXPECT_EQ(Rows{"\n  \tBeam  |Beam01|beam.prj|y|12|beam.out"},
+  EXPECT_EQ(Rows{"  \tBeam  |Beam01|beam.prj|y|12|beam.out"},
             Load("D;x\n\n  \tBeam  ,Beam01,beam.prj,y,12,beam.out;\n"));
+}
+
+// A file means the same whatever its line ends: LF, CR LF, or both mixed.
+TEST_F(TxtLoaderTest, LineFeedsReadAsCarriageReturnLineFeeds) {
+  const std::string crlf =
+      "TD;standard results\r\n// beams\r\n\r\nBeam,C1,c.prj,y,1,a.out,\r\n    b.out;\r\n"
+      "\r\n\r\n  Col , C2,c.prj,n,2,\r\n<k.dat>,\r\n\tc.out;\r\n";
+  Rows expected = Load(crlf);
+  EXPECT_EQ((Rows{"Beam|C1|c.prj|y|1|a.out;b.out", "  Col |C2|c.prj|n|2|<k.dat>;c.out"}), expected);
+  std::string lf, mixed;
+  for (size_t i = 0; i < crlf.size(); ++i) {
+    if (crlf[i] == '\r') {
+      if ((i / 7) % 2) mixed += '\r';
+      continue;
+    }
+    lf += crlf[i];
+    mixed += crlf[i];
+  }
+  EXPECT_EQ(expected, Load(lf));
+  EXPECT_EQ(HostDir() + "/TD", Standard());
+  EXPECT_EQ(expected, Load(mixed));
+  EXPECT_EQ(HostDir() + "/TD", Standard());
 }
 
 TEST_F(TxtLoaderTest, ReadsInTheCodePage) {
