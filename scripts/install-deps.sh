@@ -11,16 +11,7 @@ locale_name=de_DE.UTF-8
 sudo_cmd=()
 [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
-    "${missing[@]}"
-fi
+"$(dirname "$0")/install-packages.sh" "${packages[@]}"
 
 has_locale() { locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; }
 

@@ -15,16 +15,7 @@ dir=${CORVALA4_SLURM_DIR:-/tmp/corvala4-slurm}
 sudo_cmd=()
 [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
 
-packages=(slurmctld slurmd slurm-client munge)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+scripts/install-packages.sh slurmctld slurmd slurm-client munge
 
 if [ -f "$dir/started" ]; then
   echo "slurm-up: a cluster started from $dir is still recorded; run scripts/slurm-down.sh first" >&2
