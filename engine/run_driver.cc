@@ -14,6 +14,7 @@
 namespace corvala4 {
 
 void StatusWindowFeed::AddMsg(const std::string& msg) { CurrentUserInterface().StatusLine(msg); }
+void StatusWindowFeed::Clear() { CurrentUserInterface().StatusClear(); }
 
 namespace {
 
@@ -45,7 +46,7 @@ void RunDriver::ShowStatusWindow() {
     // Bound once: the window keeps showing the lines of later runs while it stays open.
     tester_.GetReporter().Subscribe(*status_feed_);
   }
-  CurrentUserInterface().ShowStatusWindow(tester_.Facade());
+  CurrentUserInterface().ShowStatusWindow(tester_.Facade(), auto_mode_);
 }
 
 void RunDriver::RunCases(std::shared_ptr<TestCasesImpl> cases, bool autoMode) {

@@ -15,11 +15,12 @@ class TesterCore;
 class TestCaseImpl;
 class TestCasesImpl;
 
-/// Passes every progress line of the reporter on to the status window of the
-/// user-interface seam; the window itself need not listen to the reporter.
+/// Passes the reporter's events on to the status window of the user-interface seam;
+/// the window itself need not know the reporter, nor outlive the tester.
 class StatusWindowFeed : public ProgressEvents {
  public:
   void AddMsg(const std::string& msg) override;
+  void Clear() override;
 };
 
 class RunDriver {

@@ -232,6 +232,8 @@ TEST_F(RunDriverTest, StatusWindowOnlyWithTheSettingAndAUserInterface) {
   Run(true, true);
   ASSERT_EQ(1u, ui->calls.size());
   EXPECT_EQ("StatusWindow", ui->calls[0]);
+  EXPECT_TRUE(ui->status_quiet);
+  EXPECT_EQ(1, ui->status_clears);
   ASSERT_EQ(6u, ui->status_lines.size());
   EXPECT_EQ("[0/1]开始测试 ... .", ui->status_lines[0]);
   EXPECT_EQ(0u, ui->status_lines[3].rfind("[1/1]测试<通过>,耗时", 0));

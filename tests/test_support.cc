@@ -24,7 +24,10 @@ void ScriptedUserInterface::ShowErrorDialog(const std::string& summary, const st
 }
 
 void ScriptedUserInterface::ShowTestWindow(Tester&) { calls.push_back("TestWindow"); }
-void ScriptedUserInterface::ShowStatusWindow(Tester&) { calls.push_back("StatusWindow"); }
+void ScriptedUserInterface::ShowStatusWindow(Tester&, bool quiet) {
+  calls.push_back("StatusWindow");
+  status_quiet = quiet;
+}
 void ScriptedUserInterface::ShowCompareWindow(TestCase&) { calls.push_back("CompareWindow"); }
 void ScriptedUserInterface::ShowUnitRunner(Tester&) { calls.push_back("UnitRunner"); }
 

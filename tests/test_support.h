@@ -28,9 +28,9 @@ class ScriptedUserInterface : public UserInterface {
   void ShowErrorDialog(const std::string& summary, const std::string& details) override;
   void DoEvents() override { ++do_events; }
   void ShowTestWindow(Tester& tester) override;
-  void ShowStatusWindow(Tester& tester) override;
+  void ShowStatusWindow(Tester& tester, bool quiet) override;
   void StatusLine(const std::string& line) override { status_lines.push_back(line); }
-  void CloseStatusWindow() override { ++status_closed; }
+  void StatusClear() override { ++status_clears; }
   void ShowCompareWindow(TestCase& tc) override;
   void ShowUnitRunner(Tester& tester) override;
 
@@ -40,7 +40,8 @@ class ScriptedUserInterface : public UserInterface {
   std::vector<std::string> calls;                           // windows, in order
   std::vector<std::string> status_lines;
   int do_events = 0;
-  int status_closed = 0;
+  bool status_quiet = false;  // the mode the status window was last shown for
+  int status_clears = 0;
 };
 
 /// A host for the tests of runs. It calculates each case by writing the output "r.out"

@@ -8,9 +8,9 @@ namespace corvala4 {
 
 UserInterface::~UserInterface() = default;
 void UserInterface::ShowTestWindow(Tester&) {}
-void UserInterface::ShowStatusWindow(Tester&) {}
+void UserInterface::ShowStatusWindow(Tester&, bool) {}
 void UserInterface::StatusLine(const std::string&) {}
-void UserInterface::CloseStatusWindow() {}
+void UserInterface::StatusClear() {}
 void UserInterface::ShowCompareWindow(TestCase&) {}
 void UserInterface::ShowUnitRunner(Tester&) {}
 

@@ -33,10 +33,11 @@ class CORVALA4_API UserInterface {
   virtual void DoEvents() = 0;
   /// The modal test window of a tester whose context is open.
   virtual void ShowTestWindow(Tester& tester);
-  /// The modeless status window: shown, fed one line, hidden.
-  virtual void ShowStatusWindow(Tester& tester);
+  /// The modeless status window, shown at the start of a run; quiet names the run's mode.
+  virtual void ShowStatusWindow(Tester& tester, bool quiet);
+  /// The progress reporter's events, passed on to the status window while it is open.
   virtual void StatusLine(const std::string& line);
-  virtual void CloseStatusWindow();
+  virtual void StatusClear();
   /// The modal compare window of one case.
   virtual void ShowCompareWindow(TestCase& tc);
   /// The modal unit-runner form.
