@@ -1,8 +1,11 @@
 #include "corvala4/user_interface.h"
 
+#include <dlfcn.h>
+
 #include <cstdlib>
 
 #include "foundation/platform/headless_ui.h"
+#include "foundation/platform/windows_loader.h"
 
 namespace corvala4 {
 
@@ -21,10 +24,19 @@ std::shared_ptr<UserInterface>& Installed() {
   return ui;
 }
 
-}  // namespace
+bool DisplayNamed() {
+  const char* x = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return (x && *x) || (wayland && *wayland);
+}
 
-/// Made by the windows' library when it is linked in; none without it.
-std::shared_ptr<UserInterface> MakeDisplayUserInterface() __attribute__((weak));
+bool QtAlreadyLoaded() {
+  void* qt = dlopen("libQt6Core.so.6", RTLD_LAZY | RTLD_NOLOAD);
+  if (qt) dlclose(qt);
+  return qt != nullptr;
+}
+
+}  // namespace
 
 void SetUserInterface(std::shared_ptr<UserInterface> ui) { Installed() = std::move(ui); }
 
@@ -32,10 +44,9 @@ UserInterface& CurrentUserInterface() {
   if (Installed()) return *Installed();
   static std::shared_ptr<UserInterface> fallback;
   if (!fallback) {
-    const char* display = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    bool has_display = (display && *display) || (wayland && *wayland);
-    if (has_display && MakeDisplayUserInterface) fallback = MakeDisplayUserInterface();
+    // The windows' library brings Qt with it: it is loaded only where a window could
+    // show, so a host on a server without Qt runs without ever needing it.
+    if (DisplayNamed() || QtAlreadyLoaded()) fallback = LoadWindows(WindowsLibraryPath());
     if (!fallback) fallback = std::make_shared<HeadlessUserInterface>();
   }
   return *fallback;
