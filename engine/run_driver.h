@@ -8,6 +8,7 @@
 #include <string>
 
 #include "corvala4/progress_events.h"
+#include "foundation/windows_api.h"
 
 namespace corvala4 {
 
@@ -23,7 +24,7 @@ class StatusWindowFeed : public ProgressEvents {
   void Clear() override;
 };
 
-class RunDriver {
+class CORVALA4_WINDOWS_API RunDriver {
  public:
   explicit RunDriver(TesterCore& tester);
   ~RunDriver();

@@ -11,6 +11,7 @@
 #include "engine/run_driver.h"
 #include "foundation/run_context.h"
 #include "foundation/subscribers.h"
+#include "foundation/windows_api.h"
 
 namespace corvala4 {
 
@@ -19,7 +20,7 @@ class TestCaseImpl;
 class Reporter;
 class TesterStatus;
 
-class TesterCore : public RunContext {
+class CORVALA4_WINDOWS_API TesterCore : public RunContext {
  public:
   explicit TesterCore(Tester& facade);
   ~TesterCore() override;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "foundation/platform/file_system.h"
+#include "foundation/windows_api.h"
 
 namespace corvala4 {
 
@@ -17,7 +18,7 @@ class DetailedFSO {
   explicit DetailedFSO(std::shared_ptr<FileSystemService> service);
 
   bool FileExists(const std::string& filename);
-  std::string GetFileName(const std::string& fullpath);
+  CORVALA4_WINDOWS_API std::string GetFileName(const std::string& fullpath);
   void CopyFolder(const std::string& source, const std::string& Destination, bool OverwriteFiles);
   FileObject GetFile(const std::string& fullpath);
   FolderObject GetFolder(const std::string& fullpath);

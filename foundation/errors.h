@@ -6,6 +6,7 @@
 #include <string>
 
 #include "corvala4/error.h"
+#include "foundation/windows_api.h"
 
 namespace corvala4 {
 
@@ -45,7 +46,7 @@ std::string ErrDetailText(const Error& e);
 /// interface); silent for number 0, for CancelError and when no tester is current.
 void ShowError(const Error& e);
 /// Shows whatever was caught: a module error as it is, anything else as a generic error.
-void ShowCurrentError(std::exception_ptr caught);
+CORVALA4_WINDOWS_API void ShowCurrentError(std::exception_ptr caught);
 /// Turns any caught exception into a module error (host exceptions included).
 Error ToError(std::exception_ptr caught);
 

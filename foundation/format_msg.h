@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "foundation/value.h"
+#include "foundation/windows_api.h"
 
 namespace corvala4 {
 
@@ -13,7 +14,7 @@ namespace corvala4 {
 std::vector<Value> FlattenArgs(const Value& value);
 
 /// Fills the template from values (arrays are flattened first).
-std::string FormatMsgList(std::string_view templ, const std::vector<Value>& values);
+CORVALA4_WINDOWS_API std::string FormatMsgList(std::string_view templ, const std::vector<Value>& values);
 
 /// Fills each placeholder of the template once, in one pass: inserted values are never
 /// scanned again, so a caption or path that holds "%0" arrives as it was written.

@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+#include "foundation/windows_api.h"
+
 namespace corvala4 {
 
 class DetailedFSO;
@@ -23,10 +25,10 @@ struct Globals {
   std::vector<std::shared_ptr<void>> gcolGlobalObjects;
 };
 
-Globals& G();
+CORVALA4_WINDOWS_API Globals& G();
 
 /// The shared facade; error 91 when no context has created one yet.
-DetailedFSO& FSO();
+CORVALA4_WINDOWS_API DetailedFSO& FSO();
 Registry& Reg();
 GlobalSetting& Setting();
 /// The tester of the open context; error 91 when none is open.

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "corvala4/test_case.h"
+#include "foundation/windows_api.h"
 
 namespace corvala4 {
 
@@ -14,7 +15,7 @@ class RunContext;
 class OutputFiles;
 class TestCaseStatus;
 
-class TestCaseImpl : public TestCase {
+class CORVALA4_WINDOWS_API TestCaseImpl : public TestCase {
  public:
   TestCaseImpl();
   ~TestCaseImpl() override;

@@ -5,11 +5,12 @@
 #include <vector>
 
 #include "corvala4/test_cases.h"
+#include "foundation/windows_api.h"
 #include "model/test_case.h"
 
 namespace corvala4 {
 
-class TestCasesImpl : public TestCases {
+class CORVALA4_WINDOWS_API TestCasesImpl : public TestCases {
  public:
   int32_t Count() const override { return static_cast<int32_t>(cases_.size()); }
   std::shared_ptr<TestCase> Item(int32_t Index) const override;

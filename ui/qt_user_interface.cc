@@ -1,0 +1,149 @@
+#include "ui/qt_user_interface.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <map>
+
+#include "engine/tester_core.h"
+#include "foundation/format_msg.h"
+#include "foundation/run_context.h"
+#include "ui/design.h"
+#include "ui/error_dialog.h"
+#include "ui/status_window.h"
+#include "ui/test_window.h"
+
+namespace corvala4 {
+
+namespace {
+
+/// The buttons of a message-box style, with the result each one gives.
+std::vector<std::pair<QString, int>> ButtonsOfStyle(int style) {
+  switch (style & 7) {
+    case kOkCancel: return {{"确定", kOk}, {"取消", kCancel}};
+    case kAbortRetryIgnore: return {{"中止(&A)", kAbort}, {"重试(&R)", kRetry}, {"忽略(&I)", kIgnore}};
+    case kYesNoCancel: return {{"是(&Y)", kYes}, {"否(&N)", kNo}, {"取消", kCancel}};
+    case kYesNo: return {{"是(&Y)", kYes}, {"否(&N)", kNo}};
+    case kRetryCancel: return {{"重试(&R)", kRetry}, {"取消", kCancel}};
+    default: return {{"确定", kOk}};
+  }
+}
+
+QMessageBox::Icon IconOfStyle(int style) {
+  switch (style & 0x70) {
+    case kCritical: return QMessageBox::Critical;
+    case kQuestion: return QMessageBox::Question;
+    case kExclamation: return QMessageBox::Warning;
+    case kInformation: return QMessageBox::Information;
+    default: return QMessageBox::NoIcon;
+  }
+}
+
+}  // namespace
+
+QtUserInterface::QtUserInterface(QString platform) : platform_(std::move(platform)) {}
+
+QtUserInterface::~QtUserInterface() {
+  if (!QCoreApplication::instance()) {
+    // The host's application is gone already, and with it what the windows need to
+    // be destroyed; the process is ending.
+    (void)error_dialog_.release();
+    (void)test_window_.release();
+    (void)status_window_.release();
+  }
+}
+
+QtUserInterface::Session::Session(QtUserInterface& ui) : ui_(ui) {
+  if (ui_.depth_++ > 0 || QCoreApplication::instance()) return;
+  static int argc;
+  static char name[] = "corvala4";
+  static char option[] = "-platform";
+  static QByteArray platform;
+  static char* argv[4];
+  platform = ui_.platform_.toUtf8();
+  argc = 0;
+  argv[argc++] = name;
+  if (!platform.isEmpty()) {
+    argv[argc++] = option;
+    argv[argc++] = platform.data();
+  }
+  argv[argc] = nullptr;
+  ui_.own_app_ = std::make_unique<QApplication>(argc, argv);
+  // Our own windows come and go during a run; none of them ends the application.
+  ui_.own_app_->setQuitOnLastWindowClosed(false);
+}
+
+QtUserInterface::Session::~Session() {
+  if (--ui_.depth_ > 0 || !ui_.own_app_) return;
+  // The host is no Qt application: nothing of ours outlives the call, so a later
+  // entry operation, or a host that makes its own application later, starts clean.
+  ui_.error_dialog_.reset();
+  ui_.test_window_.reset();
+  ui_.status_window_.reset();
+  ui_.own_app_.reset();
+}
+
+int QtUserInterface::MsgBox(const std::string& prompt, int style, const std::string& title, const std::string&,
+                            int) {
+  Session session(*this);
+  QMessageBox box(IconOfStyle(style), ShownText(title), ShownText(prompt), QMessageBox::NoButton,
+                  OwnerWindow());
+  StyleWindow(&box);
+  std::map<QAbstractButton*, int> results;
+  std::vector<QPushButton*> buttons;
+  for (const auto& [text, result] : ButtonsOfStyle(style)) {
+    // One role for all keeps the buttons in the order of the style, as the user knows
+    // them; what each answers is kept here, not in its role.
+    QPushButton* button = box.addButton(text, QMessageBox::ActionRole);
+    results[button] = result;
+    buttons.push_back(button);
+    if (result == kCancel || (style & 7) == kOkOnly) box.setEscapeButton(button);
+  }
+  size_t first = static_cast<size_t>((style >> 8) & 3);
+  box.setDefaultButton(buttons[first < buttons.size() ? first : 0]);
+  box.exec();
+  auto it = results.find(box.clickedButton());
+  return it == results.end() ? kCancel : it->second;
+}
+
+void QtUserInterface::ShowErrorDialog(const std::string& summary, const std::string& details) {
+  Session session(*this);
+  if (!error_dialog_) error_dialog_ = std::make_unique<frm错误>();
+  error_dialog_->ShowEx(summary, details);
+}
+
+void QtUserInterface::DoEvents() {
+  if (QCoreApplication::instance()) QCoreApplication::processEvents();
+}
+
+void QtUserInterface::ShowTestWindow(Tester& tester) {
+  Session session(*this);
+  if (!test_window_) test_window_ = std::make_unique<frm测试>();
+  test_window_->ShowModal(TesterCore::Of(tester));
+}
+
+void QtUserInterface::ShowStatusWindow(Tester&, bool quiet) {
+  Session session(*this);
+  if (!status_window_) status_window_ = std::make_unique<frm状态>();
+  status_window_->ShowEx(quiet);
+}
+
+void QtUserInterface::StatusLine(const std::string& line) {
+  // A window the user has closed hears nothing until the next run shows it.
+  if (status_window_ && !status_window_->isHidden()) status_window_->mobjReporter_AddMsg(line);
+}
+
+void QtUserInterface::StatusClear() {
+  if (status_window_ && !status_window_->isHidden()) status_window_->mobjReporter_Clear();
+}
+
+void QtUserInterface::ShowCompareWindow(TestCase&) {
+  MsgBox(FormatMsg(kNotYetTemplate, "比较窗口"), kOkOnly | kInformation, kDefaultMessageTitle, {}, 0);
+}
+
+void QtUserInterface::ShowUnitRunner(Tester&) {
+  MsgBox(FormatMsg(kNotYetTemplate, "单元测试窗口"), kOkOnly | kInformation, kDefaultMessageTitle, {}, 0);
+}
+
+}  // namespace corvala4
