@@ -216,7 +216,7 @@ TEST_F(TestWindowTest, RunWithNothingUsableSelectedSaysSoAndStaysOpen) {
             Prompts());
   EXPECT_EQ(48, ui->boxes[1].style);
   EXPECT_TRUE(window.isVisible());
-  EXPECT_TRUE(host.calculated.empty());
+  EXPECT_EQ(0, host.calculated);
 }
 
 TEST_F(TestWindowTest, NormalRunOfTwoSelectedCasesHidesTheWindowThenClosesIt) {
@@ -228,7 +228,7 @@ TEST_F(TestWindowTest, NormalRunOfTwoSelectedCasesHidesTheWindowThenClosesIt) {
   bool hidden_during_run = true;
   host.on_do_test = [&](TestCase&) { hidden_during_run &= window.isHidden(); };
   QTest::mouseClick(Control<QPushButton>("cmd正常测试"), Qt::LeftButton);
-  EXPECT_EQ(std::vector<std::string>({"B", "D"}), host.calculated);
+  EXPECT_EQ(std::vector<std::string>({"B", "D"}), Calculated());
   EXPECT_TRUE(hidden_during_run);
   EXPECT_EQ(std::vector<std::string>({"算例'C'不存在!", "算例'B'通过了正确性自测试!", "算例'D'通过了正确性自测试!"}),
             Prompts());
@@ -243,7 +243,7 @@ TEST_F(TestWindowTest, QuietRunShowsOnlyTheClosingMessages) {
   Show();
   Shortcut(1);
   QTest::mouseClick(Control<QPushButton>("cmd安静测试"), Qt::LeftButton);
-  EXPECT_EQ(std::vector<std::string>({"A", "B"}), host.calculated);
+  EXPECT_EQ(std::vector<std::string>({"A", "B"}), Calculated());
   ASSERT_EQ(2u, ui->boxes.size());
   EXPECT_EQ("全部选定自测试算例执行完成!", ui->boxes[0].prompt);
   EXPECT_EQ(0u, ui->boxes[1].prompt.find("祝贺您！"));

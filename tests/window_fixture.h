@@ -27,18 +27,6 @@
 
 namespace corvala4::testing {
 
-/// Calculates every case by writing its standard output "ok\n" into the working folder.
-class CalculatingHost : public TesterEvents {
- public:
-  void DoTest(TestCase& tc) override {
-    calculated.push_back(tc.Caption());
-    if (on_do_test) on_do_test(tc);
-    WriteFile(tc.TestCaseFolder() + "/r.out", "ok\n");
-  }
-  std::vector<std::string> calculated;
-  std::function<void(TestCase&)> on_do_test;
-};
-
 class WindowFixture : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -67,7 +55,7 @@ class WindowFixture : public ::testing::Test {
              (outputs ? "<输出文件 保留=\"n\">r.out</输出文件><输出文件 保留=\"y\">m.dat</输出文件>" : "") +
              "</自测试算例>";
       if (missing) continue;
-      WriteFile(env.dir() / ("TestData/" + caption + "/p.prj"), "project");
+      WriteFile(env.dir() / ("TestData/" + caption + "/p.prj"), "ok\n");  // the host's output
       if (outputs) {
         WriteFile(env.dir() / ("TestData/" + caption + "/r.out"), "ok\n");
         WriteFile(env.dir() / ("TestData/" + caption + "/m.dat"), "material");
@@ -86,11 +74,19 @@ class WindowFixture : public ::testing::Test {
     for (int i : positions) core().TestCases()->At(i)->SetPassed(true);
   }
 
+  /// The captions of the cases the host calculated, in order.
+  std::vector<std::string> Calculated() {
+    std::vector<std::string> captions;
+    for (const std::string& seen : host.Seen())
+      if (seen.rfind("DoTest(", 0) == 0) captions.push_back(seen.substr(7, seen.size() - 8));
+    return captions;
+  }
+
   IsolatedEnvironment env;
   ScopedScriptedUI ui;
   std::string host_exe = env.dir() / "calc";
   Tester tester;
-  CalculatingHost host;
+  RecordingHost host{*ui, tester};
 };
 
 /// Runs act on the next modal window that comes up (a dialog's exec() or a message
