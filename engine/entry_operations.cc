@@ -21,10 +21,38 @@ const char* const kNoDefinitionFile =
 const char* const kNoValidCase =
     "在自测试算例的定义文件'%0'中,未找到任何合法的算例信息,系统现在未经过测试就设置程序正确了.";
 
+/// Tells the user interface that an entry operation which shows it runs, from the guard
+/// to the last message, so that its windows need not start anew for every message.
+class ShownOperation {
+ public:
+  explicit ShownOperation(bool shown) : shown_(shown && Begin()) {}
+  ~ShownOperation() {
+    if (!shown_) return;
+    try {
+      CurrentUserInterface().EndOperation();
+    } catch (...) {
+    }
+  }
+  ShownOperation(const ShownOperation&) = delete;
+  ShownOperation& operator=(const ShownOperation&) = delete;
+
+ private:
+  static bool Begin() {
+    try {
+      CurrentUserInterface().BeginOperation();
+      return true;
+    } catch (...) {
+      return false;
+    }
+  }
+  bool shown_;
+};
+
 }  // namespace
 
 template <typename Fn>
 void TesterCore::RunEntry(bool showUI, Fn&& body) {
+  ShownOperation operation(showUI && !G().TestRunning);
   try {
     if (G().TestRunning) {
       // The refusal speaks in this call's own mode, but an operation of this tester

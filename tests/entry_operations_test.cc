@@ -92,6 +92,7 @@ TEST_F(EntryOperationsTest, QuietRunThenBuildCheck) {
   EXPECT_EQ(1u, RecordLines());
   EXPECT_TRUE(ui->boxes.empty());
   EXPECT_NE(std::string::npos, env.ReadLog().find("Information: 全部选定自测试算例执行完成!"));
+  EXPECT_EQ(0, ui->operations_begun);  // a quiet run leaves the user interface alone
   ExpectIdle();
 
   // A second run of the same build is recorded once more; the build check then asks nothing.
@@ -153,6 +154,10 @@ TEST_F(EntryOperationsTest, ReentryIsRefusedFromAnotherTesterAndFromInsideARun) 
   EXPECT_EQ("算例'B'通过了正确性自测试!", window->boxes[2].prompt);
   EXPECT_EQ(0u, window->boxes[3].prompt.rfind("祝贺您！", 0));
   EXPECT_EQ(2, host.calculated);
+  // One operation shown, from the window to the congratulation; the refusals began none.
+  EXPECT_EQ(1, window->operations_begun);
+  EXPECT_EQ(1, window->operations_ended);
+  EXPECT_TRUE(window->boxes[3].in_operation);
   SetUserInterface(nullptr);
   ExpectIdle();
 
@@ -185,6 +190,8 @@ TEST_F(EntryOperationsTest, AFailureEndsTheOperationAndTheNextOneWorks) {
   ASSERT_EQ(1u, ui->boxes.size());
   EXPECT_EQ(0u, ui->boxes[0].prompt.rfind("错误 94\r\n位置 "));
   EXPECT_EQ(16, ui->boxes[0].style);
+  EXPECT_TRUE(ui->boxes[0].in_operation);  // the failure is told before the operation ends
+  EXPECT_EQ(1, ui->operations_ended);
   EXPECT_FALSE(G().TestRunning);
   EXPECT_EQ(1, tester.TestCases()->Count());
 

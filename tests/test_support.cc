@@ -12,7 +12,7 @@ namespace corvala4::testing {
 
 int ScriptedUserInterface::MsgBox(const std::string& prompt, int style, const std::string& title,
                                   const std::string&, int) {
-  boxes.push_back({prompt, style, title});
+  boxes.push_back({prompt, style, title, operations_begun > operations_ended});
   if (answers.empty()) return 0;
   int a = answers.front();
   answers.pop_front();

@@ -22,11 +22,14 @@ class ScriptedUserInterface : public UserInterface {
     std::string prompt;
     int style;
     std::string title;
+    bool in_operation;  // shown between BeginOperation and EndOperation
   };
   int MsgBox(const std::string& prompt, int style, const std::string& title, const std::string& helpFile,
              int helpContext) override;
   void ShowErrorDialog(const std::string& summary, const std::string& details) override;
   void DoEvents() override { ++do_events; }
+  void BeginOperation() override { ++operations_begun; }
+  void EndOperation() override { ++operations_ended; }
   void ShowTestWindow(Tester& tester) override;
   void ShowStatusWindow(Tester& tester, bool quiet) override;
   void StatusLine(const std::string& line) override { status_lines.push_back(line); }
@@ -40,6 +43,7 @@ class ScriptedUserInterface : public UserInterface {
   std::vector<std::string> calls;                           // windows, in order
   std::vector<std::string> status_lines;
   int do_events = 0;
+  int operations_begun = 0, operations_ended = 0;
   bool status_quiet = false;  // the mode the status window was last shown for
   int status_clears = 0;
 };

@@ -10,6 +10,8 @@
 namespace corvala4 {
 
 UserInterface::~UserInterface() = default;
+void UserInterface::BeginOperation() {}
+void UserInterface::EndOperation() {}
 void UserInterface::ShowTestWindow(Tester&) {}
 void UserInterface::ShowStatusWindow(Tester&, bool) {}
 void UserInterface::StatusLine(const std::string&) {}

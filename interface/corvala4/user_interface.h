@@ -31,6 +31,10 @@ class CORVALA4_API UserInterface {
   virtual void ShowErrorDialog(const std::string& summary, const std::string& details) = 0;
   /// Lets the message loop run once (before each case of a run).
   virtual void DoEvents() = 0;
+  /// An entry operation that shows its user interface begins and ends; what an implementation
+  /// makes to show windows (an application of its own) may be kept for that long.
+  virtual void BeginOperation();
+  virtual void EndOperation();
   /// The modal test window of a tester whose context is open.
   virtual void ShowTestWindow(Tester& tester);
   /// The modeless status window, shown at the start of a run; quiet names the run's mode.
