@@ -26,6 +26,12 @@ class ErrorDialogTest : public testing::WindowFixture {
     return control;
   }
   bool DetailsShown() { return !Control<QPlainTextEdit>("txt细节")->isHidden(); }
+  /// The control that Tab moves to from `from`, past the parts of `from` itself.
+  static QWidget* NextTabStop(QWidget* from) {
+    for (QWidget* w = from->nextInFocusChain(); w != from; w = w->nextInFocusChain())
+      if (!from->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus)) return w;
+    return nullptr;
+  }
 
   frm错误 dialog;
 };
@@ -55,6 +61,10 @@ TEST_F(ErrorDialogTest, FoldsAndUnfoldsWithTheDesignedHeights) {
   EXPECT_EQ(QSize(393, 126), dialog.size());
   EXPECT_FALSE(DetailsShown());
   EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
+
+  // Tab order: the details, 确定, 显示细节.
+  EXPECT_EQ(Control<QPushButton>("cmd确定"), NextTabStop(Control<QPlainTextEdit>("txt细节")));
+  EXPECT_EQ(details, NextTabStop(Control<QPushButton>("cmd确定")));
 }
 
 TEST_F(ErrorDialogTest, SilentWithoutATesterOrWithoutAUserInterface) {

@@ -114,8 +114,10 @@ TEST_F(QtLaunchTest, TwoLaunchesInARowShowTheWindowFreshlyEachTime) {
   QStringList first, second, boxes;
   // Launch: the window lists the cases; 选择全部, then 安静测试; its two closing
   // messages are answered; the window closes and Launch returns.
+  QCoreApplication* app = QCoreApplication::instance();
   WhenModal([&](QWidget* window) {
     EXPECT_EQ("frm测试", window->objectName());
+    EXPECT_EQ(app, QCoreApplication::instance());  // the host's own application serves
     auto* list = window->findChild<QListWidget*>("TestList");
     for (int i = 0; i < list->count(); ++i) first << list->item(i)->text();
     list->selectAll();

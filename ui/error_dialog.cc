@@ -43,6 +43,7 @@ frm错误::frm错误() {
   txt细节 = new QPlainTextEdit(this);
   txt细节->setObjectName("txt细节");
   txt细节->setReadOnly(true);
+  txt细节->setTabChangesFocus(true);
   txt细节->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   txt细节->setLineWrapMode(QPlainTextEdit::WidgetWidth);
 

@@ -10,6 +10,7 @@
 #include "foundation/format_msg.h"
 #include "foundation/run_context.h"
 #include "ui/design.h"
+#include "ui/display_probe.h"
 #include "ui/error_dialog.h"
 #include "ui/status_window.h"
 #include "ui/test_window.h"
@@ -55,13 +56,34 @@ QtUserInterface::~QtUserInterface() {
 }
 
 QtUserInterface::Session::Session(QtUserInterface& ui) : ui_(ui) {
-  if (ui_.depth_++ > 0 || QCoreApplication::instance()) return;
+  ui_.Enter();
+  up_ = ui_.EnsureApplication();
+}
+
+QtUserInterface::Session::~Session() { ui_.Leave(); }
+
+void QtUserInterface::Enter() { ++depth_; }
+
+void QtUserInterface::Leave() {
+  if (--depth_ > 0 || !own_app_) return;
+  // The host is no Qt application: nothing of ours outlives the operation, so the next
+  // one, or a host that makes its own application later, starts clean.
+  error_dialog_.reset();
+  test_window_.reset();
+  status_window_.reset();
+  own_app_.reset();
+}
+
+bool QtUserInterface::EnsureApplication() {
+  if (QCoreApplication::instance()) return true;
+  DisplayProbe probe(platform_);
+  if (!probe.Answers()) return false;
   static int argc;
   static char name[] = "corvala4";
   static char option[] = "-platform";
   static QByteArray platform;
   static char* argv[4];
-  platform = ui_.platform_.toUtf8();
+  platform = platform_.toUtf8();
   argc = 0;
   argv[argc++] = name;
   if (!platform.isEmpty()) {
@@ -69,24 +91,20 @@ QtUserInterface::Session::Session(QtUserInterface& ui) : ui_(ui) {
     argv[argc++] = platform.data();
   }
   argv[argc] = nullptr;
-  ui_.own_app_ = std::make_unique<QApplication>(argc, argv);
+  own_app_ = std::make_unique<QApplication>(argc, argv);
   // Our own windows come and go during a run; none of them ends the application.
-  ui_.own_app_->setQuitOnLastWindowClosed(false);
+  own_app_->setQuitOnLastWindowClosed(false);
+  return true;
 }
 
-QtUserInterface::Session::~Session() {
-  if (--ui_.depth_ > 0 || !ui_.own_app_) return;
-  // The host is no Qt application: nothing of ours outlives the call, so a later
-  // entry operation, or a host that makes its own application later, starts clean.
-  ui_.error_dialog_.reset();
-  ui_.test_window_.reset();
-  ui_.status_window_.reset();
-  ui_.own_app_.reset();
-}
+void QtUserInterface::BeginOperation() { Enter(); }
+
+void QtUserInterface::EndOperation() { Leave(); }
 
 int QtUserInterface::MsgBox(const std::string& prompt, int style, const std::string& title, const std::string&,
                             int) {
   Session session(*this);
+  if (!session.Up()) return headless_.MsgBox(prompt, style, title, {}, 0);
   QMessageBox box(IconOfStyle(style), ShownText(title), ShownText(prompt), QMessageBox::NoButton,
                   OwnerWindow());
   StyleWindow(&box);
@@ -109,6 +127,7 @@ int QtUserInterface::MsgBox(const std::string& prompt, int style, const std::str
 
 void QtUserInterface::ShowErrorDialog(const std::string& summary, const std::string& details) {
   Session session(*this);
+  if (!session.Up()) return headless_.ShowErrorDialog(summary, details);
   if (!error_dialog_) error_dialog_ = std::make_unique<frm错误>();
   error_dialog_->ShowEx(summary, details);
 }
@@ -119,12 +138,14 @@ void QtUserInterface::DoEvents() {
 
 void QtUserInterface::ShowTestWindow(Tester& tester) {
   Session session(*this);
+  if (!session.Up()) return headless_.ShowTestWindow(tester);
   if (!test_window_) test_window_ = std::make_unique<frm测试>();
   test_window_->ShowModal(TesterCore::Of(tester));
 }
 
 void QtUserInterface::ShowStatusWindow(Tester&, bool quiet) {
   Session session(*this);
+  if (!session.Up()) return;
   if (!status_window_) status_window_ = std::make_unique<frm状态>();
   status_window_->ShowEx(quiet);
 }

@@ -1,6 +1,7 @@
 // The user interface with Qt widgets: message boxes, the error dialog, the test and
 // status windows. In a host that is a Qt application it uses that application; in
-// any other it makes one for the time of each call that shows something.
+// any other it makes one for the time of the entry operation, or of the call that
+// shows something, and ends it with every window it made.
 #pragma once
 
 #include <QString>
@@ -8,6 +9,7 @@
 #include <memory>
 
 #include "corvala4/user_interface.h"
+#include "foundation/platform/headless_ui.h"
 
 class QApplication;
 
@@ -27,6 +29,8 @@ class QtUserInterface : public UserInterface {
              int helpContext) override;
   void ShowErrorDialog(const std::string& summary, const std::string& details) override;
   void DoEvents() override;
+  void BeginOperation() override;
+  void EndOperation() override;
   void ShowTestWindow(Tester& tester) override;
   void ShowStatusWindow(Tester& tester, bool quiet) override;
   void StatusLine(const std::string& line) override;
@@ -38,16 +42,22 @@ class QtUserInterface : public UserInterface {
   frm状态* StatusWindow() const { return status_window_.get(); }
 
  private:
-  /// Keeps an application for the time of one call; the outermost of nested calls
-  /// ends an application of our own, with every window it made.
+  /// Keeps an application for the time of one call, where one can be had.
   class Session {
    public:
     explicit Session(QtUserInterface& ui);
     ~Session();
+    /// False where no display answers: the call is then answered as without one.
+    bool Up() const { return up_; }
 
    private:
     QtUserInterface& ui_;
+    bool up_;
   };
+  void Enter();
+  /// The outermost call or operation ends an application of our own, with its windows.
+  void Leave();
+  bool EnsureApplication();
 
   QString platform_;
   int depth_ = 0;
@@ -55,6 +65,8 @@ class QtUserInterface : public UserInterface {
   std::unique_ptr<frm错误> error_dialog_;
   std::unique_ptr<frm测试> test_window_;
   std::unique_ptr<frm状态> status_window_;
+  /// Answers for the windows when the display has gone away since the library was loaded.
+  HeadlessUserInterface headless_;
 };
 
 }  // namespace corvala4

@@ -18,6 +18,7 @@ frm状态::frm状态() {
   Text状态 = new QPlainTextEdit(this);
   Text状态->setObjectName("Text状态");
   Text状态->setReadOnly(true);
+  Text状态->setTabChangesFocus(true);
   Text状态->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Text状态->setUndoRedoEnabled(false);
   Text状态->setBackgroundRole(QPalette::Button);

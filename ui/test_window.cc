@@ -60,6 +60,7 @@ frm测试::frm测试() {
   txt说明 = new QPlainTextEdit(this);
   txt说明->setObjectName("txt说明");
   txt说明->setReadOnly(true);
+  txt说明->setTabChangesFocus(true);
   txt说明->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   txt说明->setBackgroundRole(QPalette::Button);
   txt说明->viewport()->setBackgroundRole(QPalette::Button);

@@ -3,10 +3,11 @@
 #pragma once
 
 #include "corvala4/user_interface.h"
+#include "foundation/windows_api.h"
 
 namespace corvala4 {
 
-class HeadlessUserInterface : public UserInterface {
+class CORVALA4_WINDOWS_API HeadlessUserInterface : public UserInterface {
  public:
   int MsgBox(const std::string& prompt, int style, const std::string& title, const std::string& helpFile,
              int helpContext) override;
