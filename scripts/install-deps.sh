@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config git
   libre2-dev libxml2-dev qt6-base-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
-  xvfb x11-apps imagemagick fonts-wqy-zenhei locales)
+  xvfb xdotool x11-apps imagemagick fonts-wqy-zenhei locales)
 locale_name=de_DE.UTF-8
 
 sudo_cmd=()

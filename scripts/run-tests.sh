@@ -10,6 +10,7 @@ if [ "${1:-}" = "--sanitize" ]; then
   build=build-sanitize
   flags=(-DCORVALA4_SANITIZE=ON -DCORVALA4_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug)
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+  export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 fi
 

@@ -1,0 +1,190 @@
+#!/usr/bin/env bash
+# The sample host's interactive mode as a person uses it: `beamcalc --launch` under Xvfb,
+# cases picked with the mouse and the keyboard, normal runs started, every message
+# answered with the keyboard; afterwards the pass markers and the version record are
+# checked. Three launches in a row: two cases; two more with the status window on, which
+# completes the mandatory cases; and one whose working folder cannot be made, which shows
+# the error dialog.
+#
+#   tests/launch_under_xvfb.sh BEAMCALC DATA_DIR [SCREENSHOT_DIR]
+#
+# With a screenshot folder the windows are saved there as PNG files. Exits 77 (skipped)
+# only where Xvfb cannot start.
+set -euo pipefail
+
+beamcalc=$1
+data=$2
+shots=${3:-}
+
+skip() {
+  echo "SKIPPED: $*"
+  exit 77
+}
+fail() {
+  echo "FAILED: $*" >&2
+  exit 1
+}
+
+command -v Xvfb >/dev/null || skip "Xvfb is not installed (scripts/install-deps.sh installs it)"
+command -v xdotool >/dev/null || fail "xdotool is not installed (scripts/install-deps.sh installs it)"
+
+work=$(mktemp -d)
+xvfb=
+cleanup() {
+  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Xvfb picks a free display number itself and writes it to descriptor 3 once it is ready.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb=$!
+for _ in $(seq 100); do
+  [ -s "$work/display" ] && break
+  kill -0 "$xvfb" 2>/dev/null || break
+  sleep 0.1
+done
+[ -s "$work/display" ] || skip "Xvfb could not start: $(tail -n 3 "$work/xvfb.log" | tr '\n' ' ')"
+display=:$(tr -d '\n' <"$work/display")
+
+# The host and its test data in a folder of their own; the settings and the registry too.
+host="$work/beamcalc"
+mkdir -p "$host" "$work/config" "$work/registry" "$work/runtime"
+chmod 700 "$work/runtime"
+cp "$beamcalc" "$host/beamcalc"
+cp -r "$data"/. "$host/"
+export XDG_CONFIG_HOME="$work/config" CORVALA4_REGISTRY_DIR="$work/registry" XDG_RUNTIME_DIR="$work/runtime"
+unset WAYLAND_DISPLAY QT_QPA_PLATFORM
+
+# A display that does not answer: the host is told so and goes on, nothing aborts.
+for n in $(seq 90 200); do [ -e "/tmp/.X11-unix/X$n" ] || break; done
+DISPLAY=:$n timeout 60 "$host/beamcalc" --launch >"$work/none.out" 2>"$work/none.err" ||
+  fail "beamcalc --launch without an answering display exited with $?"
+grep -q "测试窗口需要图形显示(DISPLAY),未能显示." "$work/none.err" ||
+  fail "no word about the missing display: $(cat "$work/none.err")"
+
+export DISPLAY=$display
+
+launch() {
+  timeout 120 "$host/beamcalc" --launch >"$work/launch.out" 2>"$work/launch.err" &
+  pid=$!
+}
+finished() {
+  local status=0
+  wait "$pid" || status=$?
+  [ "$status" -eq 0 ] || fail "beamcalc --launch exited with $status: $(cat "$work/launch.err")"
+}
+# The id of the visible window whose title matches, once it is there.
+window() {
+  timeout 30 xdotool search --sync --onlyvisible --name "$1" | head -n 1 ||
+    fail "no window '$1' came up: $(cat "$work/launch.err")"
+}
+gone() {
+  for _ in $(seq 300); do
+    xdotool search --onlyvisible --name "$2" 2>/dev/null | grep -qx "$1" || return 0
+    sleep 0.05
+  done
+  fail "window '$2' did not close"
+}
+# Mouse click at a point of a window, given in pixels of its client area.
+click() {
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  xdotool mousemove $((X + $2)) $((Y + $3)) click 1
+  sleep 0.2
+}
+keys() {
+  xdotool windowfocus --sync "$1"
+  shift
+  xdotool key --delay 50 "$@"
+  sleep 0.2
+}
+shot() {
+  if [ -n "$shots" ]; then
+    sleep 0.3
+    import -window "$1" "$shots/$2.png"
+  fi
+}
+# Answers the next message boxes ("Veltrana") with Return, one after another.
+answer() {
+  for _ in $(seq "$1"); do
+    local box
+    box=$(window '^Veltrana$')
+    keys "$box" Return
+    gone "$box" '^Veltrana$'
+  done
+}
+markers() {
+  local passed=()
+  for folder in Beam01 Beam02 Beam03 Sect01 Beam04 Beam05; do
+    compgen -G "$host/TestData/$folder/*_Passed.txt" >/dev/null && passed+=("$folder")
+  done
+  echo "${passed[*]}"
+}
+record_lines() {
+  [ -f "$host/beamcalc_Test_Ver.txt" ] || { echo 0; return; }
+  grep -c . "$host/beamcalc_Test_Ver.txt"
+}
+test_window='^Veltrana [0-9.]+版'
+
+# 1. The first two cases: a click on the first entry, Shift+Down, a click on 正常测试.
+#    Each passes with its own message; two of four mandatory cases are not enough.
+launch
+w=$(window "$test_window")
+click "$w" 40 40
+keys "$w" shift+Down
+click "$w" $((456 + 52)) $((448 + 12))
+answer 2
+finished
+[ "$(markers)" = "Beam01 Beam02" ] || fail "after the first run the passed cases are: $(markers)"
+[ "$(record_lines)" = 0 ] || fail "the build was recorded with mandatory cases still open"
+
+# 2. With the status window on: the third and fourth entries (Down, Down, Shift+Down) and
+#    Alt+T. Both pass, every mandatory case has passed: the congratulation, one record line.
+mkdir -p "$XDG_CONFIG_HOME/corvala4"
+printf '[Advanced]\nEnalbeStatWindow=True\n' >"$XDG_CONFIG_HOME/corvala4/libcorvala4.ini"
+launch
+w=$(window "$test_window")
+click "$w" 40 40
+keys "$w" Down Down shift+Down
+if [ -n "$shots" ]; then
+  # Taller, so that the details show every line: the list and the details grow with it.
+  xdotool windowsize --sync "$w" 649 624
+  shot "$w" test_window
+fi
+keys "$w" alt+t
+window '^Veltrana$' >/dev/null
+shot "$(window '^自测试状态信息\[正常测试\]$')" status_window
+answer 3
+finished
+[ "$(markers)" = "Beam01 Beam02 Beam03 Sect01" ] || fail "after the second run the passed cases are: $(markers)"
+[ "$(record_lines)" = 1 ] || fail "the version record holds $(record_lines) lines, not 1"
+
+# 3. The last case's working folder cannot be made: a plain file stands in its place. The
+#    last entry (End) runs into the error dialog: it opens folded, unfolds and folds at
+#    显示细节, closes at 确定; the run goes on to the congratulation and a second record line.
+printf '[Advanced]\nEnalbeStatWindow=False\n' >"$XDG_CONFIG_HOME/corvala4/libcorvala4.ini"
+rm -rf "$host/TestData_make/Beam05"
+echo "not a folder" >"$host/TestData_make/Beam05"
+launch
+w=$(window "$test_window")
+click "$w" 40 40
+keys "$w" End
+click "$w" $((456 + 52)) $((448 + 12))
+e=$(window '^错误提示$')
+eval "$(xdotool getwindowgeometry --shell "$e")"
+[ "$HEIGHT" = 126 ] || fail "the error dialog opened $HEIGHT pixels high, not folded (126)"
+shot "$e" error_dialog_folded
+click "$e" $((280 + 50)) $((96 + 12))
+eval "$(xdotool getwindowgeometry --shell "$e")"
+[ "$HEIGHT" = 258 ] || fail "the error dialog is $HEIGHT pixels high after 显示细节, not 258"
+shot "$e" error_dialog_unfolded
+click "$e" $((280 + 50)) $((96 + 12))
+eval "$(xdotool getwindowgeometry --shell "$e")"
+[ "$HEIGHT" = 126 ] || fail "the error dialog is $HEIGHT pixels high after 隐藏细节, not folded (126)"
+click "$e" $((200 + 36)) $((96 + 12))
+gone "$e" '^错误提示$'
+answer 1
+finished
+[ "$(record_lines)" = 2 ] || fail "the version record holds $(record_lines) lines, not 2"
+
+echo "beamcalc --launch under Xvfb ($display): three launches as a person would drive them"
