@@ -61,6 +61,33 @@ class Context {
   Tester tester;
 };
 
+/// Beside a host file "calc": the definition of `count` small cases C0, C1, ..., each with
+/// a project and a kept output "r.out" that hold `content`; `mandatory` picks the cases
+/// that must pass.
+inline void WriteSmallCases(const ScratchDir& dir, int count, const std::string& content,
+                            const std::function<bool(int)>& mandatory) {
+  auto write = [](const std::string& path, const std::string& text) {
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f) {
+      perror(path.c_str());
+      exit(1);
+    }
+    fputs(text.c_str(), f);
+    fclose(f);
+  };
+  write(dir / "calc", "host");
+  std::string xml = "<自测试配置><自测试标准目录>TestData</自测试标准目录>";
+  for (int i = 0; i < count; ++i) {
+    std::string name = "C" + std::to_string(i);
+    std::filesystem::create_directories(dir / ("TestData/" + name));
+    write(dir / ("TestData/" + name + "/p.prj"), content);
+    write(dir / ("TestData/" + name + "/r.out"), content);
+    xml += "<自测试算例 名称=\"" + name + "\" 目录=\"" + name + "\" 工程文件=\"p.prj\" 必测=\"" +
+           (mandatory(i) ? "y" : "n") + "\" 功能代号=\"1\"><输出文件 保留=\"y\">r.out</输出文件></自测试算例>";
+  }
+  write(dir / "CALC_TEST_DAT.XML", xml + "</自测试配置>");
+}
+
 inline double Seconds(const std::function<void()>& fn) {
   auto start = std::chrono::steady_clock::now();
   fn();

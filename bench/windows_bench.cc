@@ -21,26 +21,9 @@
 namespace corvala4::bench {
 namespace {
 
-/// Test data of `count` small cases: every third mandatory, every second passed.
+/// Test data of `count` small cases: every third mandatory.
 void WriteCases(const ScratchDir& dir, int count) {
-  FILE* exe = fopen((dir / "calc").c_str(), "wb");
-  fputs("host", exe);
-  fclose(exe);
-  std::string xml = "<自测试配置><自测试标准目录>TestData</自测试标准目录>";
-  for (int i = 0; i < count; ++i) {
-    std::string name = "C" + std::to_string(i);
-    std::filesystem::create_directories(dir / ("TestData/" + name));
-    for (const char* file : {"/p.prj", "/r.out"}) {
-      FILE* f = fopen((dir / ("TestData/" + name + file)).c_str(), "wb");
-      fputs("beam B1 simple L=6 q=12.5\nM = 56.250\n", f);
-      fclose(f);
-    }
-    xml += "<自测试算例 名称=\"简支梁" + name + "\" 目录=\"" + name + "\" 工程文件=\"p.prj\" 必测=\"" +
-           (i % 3 == 0 ? "y" : "n") + "\" 功能代号=\"1\"><输出文件 保留=\"y\">r.out</输出文件></自测试算例>";
-  }
-  FILE* def = fopen((dir / "CALC_TEST_DAT.XML").c_str(), "wb");
-  fputs((xml + "</自测试配置>").c_str(), def);
-  fclose(def);
+  WriteSmallCases(dir, count, "beam B1 simple L=6 q=12.5\nM = 56.250\n", [](int i) { return i % 3 == 0; });
 }
 
 double CpuSeconds() {

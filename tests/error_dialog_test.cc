@@ -17,13 +17,11 @@ namespace {
 
 using testing::WhenModal;
 
-class ErrorDialogTest : public testing::WindowFixture {
+class ErrorDialogTest : public testing::RunFixture {
  protected:
   template <typename T>
   T* Control(const char* name) {
-    T* control = dialog.findChild<T*>(name);
-    EXPECT_NE(nullptr, control) << name;
-    return control;
+    return testing::Control<T>(dialog, name);
   }
   bool DetailsShown() { return !Control<QPlainTextEdit>("txt细节")->isHidden(); }
   /// The control that Tab moves to from `from`, past the parts of `from` itself.

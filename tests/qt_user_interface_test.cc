@@ -100,10 +100,10 @@ TEST(QtUserInterfaceTest, YieldRunsPendingEventsAndLaterWindowsSayTheyAreNotTher
   EXPECT_EQ(QStringList({"单元测试窗口尚未完成,暂不能使用.", "比较窗口尚未完成,暂不能使用."}), texts);
 }
 
-class QtLaunchTest : public testing::WindowFixture {
+class QtLaunchTest : public testing::RunFixture {
  protected:
   void SetUp() override {
-    WindowFixture::SetUp();
+    RunFixture::SetUp();
     SetUserInterface(qt);
   }
   std::shared_ptr<QtUserInterface> qt = std::make_shared<QtUserInterface>();

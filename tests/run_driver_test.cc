@@ -10,7 +10,7 @@
 #include "model/test_case.h"
 #include "model/test_cases.h"
 #include "results/tester_status.h"
-#include "tests/test_support.h"
+#include "tests/run_fixture.h"
 
 namespace corvala4 {
 namespace {
@@ -19,37 +19,11 @@ using testing::Exists;
 using testing::ReadFile;
 using testing::WriteFile;
 
-class RunDriverTest : public ::testing::Test {
+class RunDriverTest : public testing::RunFixture {
  protected:
-  void SetUp() override {
-    host_exe = env.dir() / "calc";
-    WriteFile(host_exe, "binary");
-    tester.SetHostEXE(host_exe);
-    tester.Subscribe(host);
-  }
-  void TearDown() override {
-    if (G().CurrentTester == &core()) core().CloseContext();
-  }
-  TesterCore& core() { return TesterCore::Of(tester); }
-
-  /// Cases named by caption: "A!" mandatory, "A" not; project and standard output hold "ok\n".
-  void Define(const std::vector<std::string>& captions) {
-    std::string xml = "<自测试配置><自测试标准目录>TestData</自测试标准目录>";
-    for (std::string caption : captions) {
-      bool mandatory = !caption.empty() && caption.back() == '!';
-      if (mandatory) caption.pop_back();
-      xml += "<自测试算例 名称=\"" + caption + "\" 目录=\"" + caption + "\" 工程文件=\"p.prj\" 必测=\"" +
-             (mandatory ? "y" : "n") + "\" 功能代号=\"1\"><输出文件 保留=\"n\">r.out</输出文件></自测试算例>";
-      WriteFile(env.dir() / ("TestData/" + caption + "/p.prj"), "ok\n");
-      WriteFile(env.dir() / ("TestData/" + caption + "/r.out"), "ok\n");
-    }
-    WriteFile(env.dir() / "CALC_TEST_DAT.XML", xml + "</自测试配置>");
-  }
   /// Opens a context as an entry operation would and runs every case.
   void Run(bool autoMode, bool showUI = true) {
-    core().SetShowUI(showUI);
-    core().OpenContext();
-    core().LoadDefinition();
+    Open(showUI);
     core().Driver().RunCases(core().TestCases(), autoMode);
   }
   std::string Record() { return ReadFile(env.dir() / "calc_Test_Ver.txt"); }
@@ -57,12 +31,6 @@ class RunDriverTest : public ::testing::Test {
     std::string r = Record();
     return static_cast<size_t>(std::count(r.begin(), r.end(), '\n'));
   }
-
-  testing::IsolatedEnvironment env;
-  testing::ScopedScriptedUI ui;
-  Tester tester;
-  testing::RecordingHost host{*ui, tester};
-  std::string host_exe;
 };
 
 const char* kCongratulation = "祝贺您！本版本已经通过了全部必测算例。\r\n今后，您可以放心使用此版本程序了！";

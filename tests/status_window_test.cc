@@ -93,10 +93,10 @@ class StatusWindowUI : public testing::ScriptedUserInterface {
   QtUserInterface qt;
 };
 
-class StatusWindowRunTest : public testing::WindowFixture {
+class StatusWindowRunTest : public testing::RunFixture {
  protected:
   void SetUp() override {
-    WindowFixture::SetUp();
+    RunFixture::SetUp();
     SetUserInterface(status_ui);
   }
   std::shared_ptr<StatusWindowUI> status_ui = std::make_shared<StatusWindowUI>();

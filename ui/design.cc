@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPlainTextEdit>
 #include <QPolygonF>
 #include <QScreen>
 #include <QWidget>
@@ -23,6 +24,20 @@ void Arrange(std::initializer_list<Placement> placements, QSize designed, QSize 
     r.setSize(QSize(qMax(0, r.width() + qRound(dw * p.width)), qMax(0, r.height() + qRound(dh * p.height))));
     p.control->setGeometry(r);
   }
+}
+
+QPlainTextEdit* ReadOnlyTextBox(QWidget* parent, const char* name, bool buttonFace) {
+  auto* box = new QPlainTextEdit(parent);
+  box->setObjectName(name);
+  box->setReadOnly(true);
+  box->setTabChangesFocus(true);
+  box->setUndoRedoEnabled(false);
+  box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  if (buttonFace) {
+    box->setBackgroundRole(QPalette::Button);
+    box->viewport()->setBackgroundRole(QPalette::Button);
+  }
+  return box;
 }
 
 QFont DesignFont() {

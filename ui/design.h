@@ -11,6 +11,7 @@
 #include <initializer_list>
 #include <string>
 
+class QPlainTextEdit;
 class QWidget;
 
 namespace corvala4 {
@@ -33,6 +34,10 @@ struct Placement {
 };
 /// Puts every control at its place for a client area of the given size (pixels).
 void Arrange(std::initializer_list<Placement> placements, QSize designed, QSize now);
+
+/// A multi-line text box the user reads but cannot edit, with a vertical scroll bar, named
+/// as designed; on a button-face background where the design asks for one.
+QPlainTextEdit* ReadOnlyTextBox(QWidget* parent, const char* name, bool buttonFace);
 
 /// 宋体 9 pt, with the CJK fonts of this platform behind it.
 QFont DesignFont();

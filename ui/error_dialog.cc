@@ -40,12 +40,7 @@ frm错误::frm错误() {
   cmd确定->setObjectName("cmd确定");
   cmd详细信息 = new QPushButton("显示细节(&D) >>", this);
   cmd详细信息->setObjectName("cmd详细信息");
-  txt细节 = new QPlainTextEdit(this);
-  txt细节->setObjectName("txt细节");
-  txt细节->setReadOnly(true);
-  txt细节->setTabChangesFocus(true);
-  txt细节->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  txt细节->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  txt细节 = ReadOnlyTextBox(this, "txt细节", false);
 
   connect(cmd确定, &QPushButton::clicked, this, [this] { cmd确定_Click(); });
   connect(cmd详细信息, &QPushButton::clicked, this, [this] { cmd详细信息_Click(); });

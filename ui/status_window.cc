@@ -15,14 +15,7 @@ frm状态::frm状态() {
   setWindowFlag(Qt::Window);
   StyleWindow(this);
 
-  Text状态 = new QPlainTextEdit(this);
-  Text状态->setObjectName("Text状态");
-  Text状态->setReadOnly(true);
-  Text状态->setTabChangesFocus(true);
-  Text状态->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  Text状态->setUndoRedoEnabled(false);
-  Text状态->setBackgroundRole(QPalette::Button);
-  Text状态->viewport()->setBackgroundRole(QPalette::Button);
+  Text状态 = ReadOnlyTextBox(this, "Text状态", true);
 
   Text状态->setGeometry(TwipsRect(0, 0, 5295, 1335));
   resize(Twips(5295), Twips(1350));

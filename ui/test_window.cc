@@ -57,13 +57,7 @@ frm测试::frm测试() {
   TestList->setSortingEnabled(false);
   TestList->setUniformItemSizes(true);
   TestList->setContextMenuPolicy(Qt::CustomContextMenu);
-  txt说明 = new QPlainTextEdit(this);
-  txt说明->setObjectName("txt说明");
-  txt说明->setReadOnly(true);
-  txt说明->setTabChangesFocus(true);
-  txt说明->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  txt说明->setBackgroundRole(QPalette::Button);
-  txt说明->viewport()->setBackgroundRole(QPalette::Button);
+  txt说明 = ReadOnlyTextBox(this, "txt说明", true);
   cmd选项 = new QPushButton("选项(&P)...", this);
   cmd选项->setObjectName("cmd选项");
   cmd操作菜单 = new QPushButton("操作菜单(&O)", this);
