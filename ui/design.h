@@ -36,7 +36,7 @@ struct Placement {
 void Arrange(std::initializer_list<Placement> placements, QSize designed, QSize now);
 
 /// A multi-line text box the user reads but cannot edit, with a vertical scroll bar, named
-/// as designed; on a button-face background where the design asks for one.
+/// as designed; on the button-face background when `buttonFace` is set.
 QPlainTextEdit* ReadOnlyTextBox(QWidget* parent, const char* name, bool buttonFace);
 
 /// 宋体 9 pt, with the CJK fonts of this platform behind it.
