@@ -28,6 +28,7 @@ void Reporter::BeforeAllTest(TestCases& oc) {
   if (count > INT16_MAX) Raise(err::Overflow);
   total_ = static_cast<int16_t>(count);
   index_ = 0;
+  running_.clear();
   run_start_ = Now();
   RaiseClear();
   RaiseAddMsg(FormatMsg("[%0/%1]开始测试 ... .", index_, total_));
@@ -39,6 +40,7 @@ void Reporter::BeforeOneTest(TestCase& tc) {
   ++index_;
   RaiseAddMsg(FormatText("[%0/%1]开始测试算例'%2' ...", index_, total_, tc.Caption()));
   case_start_ = Now();
+  running_[&tc] = {index_, case_start_};
 }
 
 void Reporter::AfterOneTest(TestCase& tc) {
@@ -47,7 +49,13 @@ void Reporter::AfterOneTest(TestCase& tc) {
     word = "失败";
   else
     word = tc.Passed() ? "通过" : "未通过";
-  RaiseAddMsg(FormatMsg("[%0/%1]测试<%2>,耗时%3.", index_, total_, word, ElapsedText(case_start_, Now())));
+  Started started{index_, case_start_};
+  if (auto it = running_.find(&tc); it != running_.end()) {
+    started = it->second;
+    running_.erase(it);
+  }
+  RaiseAddMsg(
+      FormatMsg("[%0/%1]测试<%2>,耗时%3.", started.index, total_, word, ElapsedText(started.start, Now())));
 }
 
 void Reporter::AfterAllTest(TestCases&) {

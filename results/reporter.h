@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <map>
 #include <string>
 
 #include "corvala4/progress_events.h"
@@ -38,6 +39,13 @@ class Reporter : public TesterEvents {
   int16_t index_ = 0;
   std::time_t run_start_ = 0;
   std::time_t case_start_ = 0;
+  /// The number and start of each case still running, so that cases that run side by
+  /// side each end with their own.
+  struct Started {
+    int16_t index;
+    std::time_t start;
+  };
+  std::map<const TestCase*, Started> running_;
   Subscribers<ProgressEvents> subscribers_;
 };
 
