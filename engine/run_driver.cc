@@ -16,27 +16,23 @@ namespace corvala4 {
 void StatusWindowFeed::AddMsg(const std::string& msg) { CurrentUserInterface().StatusLine(msg); }
 void StatusWindowFeed::Clear() { CurrentUserInterface().StatusClear(); }
 
-namespace {
+RunDriver::RunDriver(TesterCore& tester) : tester_(tester) {}
 
-/// Runs one step; what it raises (a host's own exception included) is shown and the
-/// caller goes on. Reporting itself never ends the run.
+// A host's own exception is reported like any other failure; reporting itself never ends the run.
 template <typename Fn>
-bool Step(Fn&& fn) {
+bool RunDriver::Step(Fn&& fn) {
   try {
     fn();
     return true;
   } catch (...) {
     try {
-      ShowError(ToError(std::current_exception()));
+      last_failure_ = ToError(std::current_exception());
+      ShowError(*last_failure_);
     } catch (...) {
     }
     return false;
   }
 }
-
-}  // namespace
-
-RunDriver::RunDriver(TesterCore& tester) : tester_(tester) {}
 
 RunDriver::~RunDriver() = default;
 

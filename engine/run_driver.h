@@ -5,8 +5,10 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "corvala4/error.h"
 #include "corvala4/progress_events.h"
 #include "foundation/windows_api.h"
 
@@ -59,14 +61,20 @@ class CORVALA4_WINDOWS_API RunDriver {
   std::shared_ptr<TestCaseImpl> ActiveCase() const { return active_case_; }
   /// True: no message after each case, one closing message after the run. Kept from the last run.
   bool AutoMode() const { return auto_mode_; }
+  /// What the last step that failed reported, for a caller that reports it elsewhere too.
+  const std::optional<Error>& LastFailure() const { return last_failure_; }
 
  private:
   void ShowStatusWindow();
+  /// Runs one step; what it raises is shown (and kept as LastFailure) and the caller goes on.
+  template <typename Fn>
+  bool Step(Fn&& fn);
 
   TesterCore& tester_;
   std::shared_ptr<TestCasesImpl> selected_cases_;
   std::shared_ptr<TestCaseImpl> active_case_;
   bool auto_mode_ = false;
+  std::optional<Error> last_failure_;
   /// Subscribed to the reporter once the status window has been shown.
   std::unique_ptr<StatusWindowFeed> status_feed_;
 };
