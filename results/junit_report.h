@@ -1,0 +1,30 @@
+// The report CI servers read (GitLab, Jenkins): JUnit XML, one testcase per case.
+#pragma once
+
+#include <string>
+
+#include "results/run_report.h"
+
+namespace corvala4 {
+
+/// The run as a JUnit document: a passed case is a bare testcase, a case whose outputs
+/// differ a failure naming every output, a failed calculation or a failed step an error,
+/// a missing case folder (or a case a stop kept from running) skipped.
+std::string JUnitXml(const RunResult& run);
+
+/// Writes the document through a temporary file and a rename, so a reader never finds
+/// half of it; fails with an Error naming the file.
+void WriteJUnitReport(const RunResult& run, const std::string& path);
+
+/// Text with what XML 1.0 cannot hold (control characters but tab and line ends) left out.
+std::string XmlSafe(const std::string& utf8);
+
+/// The short account of a case that did not pass ("forces.out: 内容不同, 第4行" ...), one
+/// line per output that is not the same, for messages and summaries.
+std::string FailureSummary(const CaseResult& c);
+/// A line as a report shows it: cut where it would flood the page; "(文件已结束)" past the end.
+std::string ShownLine(const std::optional<std::string>& line);
+/// Every output file with its state and first difference, several lines.
+std::string FailureDetails(const CaseResult& c);
+
+}  // namespace corvala4

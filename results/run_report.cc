@@ -1,0 +1,54 @@
+#include "results/run_report.h"
+
+#include "foundation/errors.h"
+#include "model/test_case.h"
+#include "results/output_files.h"
+
+namespace corvala4 {
+
+std::string OutcomeText(CaseOutcome outcome) {
+  switch (outcome) {
+    case CaseOutcome::Passed: return "通过";
+    case CaseOutcome::NotPassed: return "未通过";
+    case CaseOutcome::CalculationFailed: return "失败";
+    case CaseOutcome::FolderMissing: return "缺失";
+    case CaseOutcome::Error: return "出错";
+    case CaseOutcome::Stopped: return "已停止";
+    case CaseOutcome::NotRun: return "未运行";
+  }
+  return {};
+}
+
+std::vector<FileResult> DescribeOutputs(TestCaseImpl& tc, int differences) {
+  std::vector<FileResult> files;
+  for (const std::shared_ptr<OutputFile>& file : *tc.OutputFiles()) {
+    FileResult r;
+    r.name = file->Name();
+    r.keep = file->Keep();
+    r.state = file->State();
+    if (r.state == LengthDiffers || r.state == ContentDiffers) {
+      try {
+        LinePairs pairs(file->StandardPath(), file->OutputPath());
+        LinePair pair;
+        while (static_cast<int>(r.differences.size()) < differences && pairs.Next(pair))
+          if (pair.Differs()) r.differences.push_back(pair);
+      } catch (...) {
+        r.problem = ErrSummaryText(ToError(std::current_exception()));
+      }
+    }
+    files.push_back(std::move(r));
+  }
+  return files;
+}
+
+CaseResult CaseOf(TestCaseImpl& tc) {
+  CaseResult r;
+  r.caption = tc.Caption();
+  r.folder = tc.Folder();
+  r.project = tc.ProjectFileName();
+  r.func = tc.FuncNumText();
+  r.mandatory = tc.Mandatory();
+  return r;
+}
+
+}  // namespace corvala4
