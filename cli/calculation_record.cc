@@ -1,0 +1,73 @@
+#include "cli/calculation_record.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "foundation/platform/atomic_file.h"
+
+namespace corvala4::cli {
+
+namespace {
+
+/// Keeps a value on its one line.
+std::string Flat(std::string text) {
+  for (char& c : text)
+    if (c == '\n' || c == '\r') c = ' ';
+  return text;
+}
+
+}  // namespace
+
+std::string RecordFileOf(const std::string& workingFolder) { return workingFolder + "/.corvala4-calculation"; }
+
+bool WriteCalculationRecord(const std::string& workingFolder, const CalculationRecord& r) {
+  std::string text = "success=" + std::string(r.success ? "1" : "0") + "\n" + "reason=" + Flat(r.reason) + "\n" +
+                     "host=" + Flat(r.build.path) + "\n" + "size=" + std::to_string(r.build.size) + "\n" +
+                     "modified=" + std::to_string(static_cast<long long>(r.build.modified)) + "\n" +
+                     "sha256=" + r.build.sha256 + "\n" +
+                     "finished=" + std::to_string(static_cast<long long>(r.finished)) + "\n";
+  return ReplaceFileAtomically(RecordFileOf(workingFolder), text, 0644) == 0;
+}
+
+bool RemoveCalculationRecord(const std::string& workingFolder) {
+  return unlink(RecordFileOf(workingFolder).c_str()) == 0 || errno == ENOENT;
+}
+
+std::optional<CalculationRecord> ReadCalculationRecord(const std::string& workingFolder) {
+  std::string text;
+  if (ReadWholeFile(RecordFileOf(workingFolder), text) != 0) return std::nullopt;
+  CalculationRecord r;
+  bool has_success = false;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(pos, end - pos);
+    pos = end + 1;
+    size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+    if (key == "success") {
+      r.success = value == "1";
+      has_success = true;
+    } else if (key == "reason") {
+      r.reason = value;
+    } else if (key == "host") {
+      r.build.path = value;
+    } else if (key == "size") {
+      r.build.size = std::strtoll(value.c_str(), nullptr, 10);
+    } else if (key == "modified") {
+      r.build.modified = static_cast<std::time_t>(std::strtoll(value.c_str(), nullptr, 10));
+    } else if (key == "sha256") {
+      r.build.sha256 = value;
+    } else if (key == "finished") {
+      r.finished = static_cast<std::time_t>(std::strtoll(value.c_str(), nullptr, 10));
+    }
+  }
+  if (!has_success) return std::nullopt;
+  return r;
+}
+
+}  // namespace corvala4::cli

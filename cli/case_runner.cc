@@ -1,0 +1,308 @@
+#include "cli/case_runner.h"
+
+#include <string.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "cli/calculation_record.h"
+#include "cli/host_session.h"
+#include "cli/stop_signals.h"
+#include "engine/run_driver.h"
+#include "engine/tester_core.h"
+#include "foundation/errors.h"
+#include "foundation/platform/code_page.h"
+#include "model/test_case.h"
+#include "model/test_cases.h"
+#include "results/junit_report.h"
+#include "results/reporter.h"
+#include "results/tester_status.h"
+
+namespace corvala4::cli {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
+
+/// The working folder's place below the work directory, for telling which cases share one.
+std::string FolderKey(const std::string& folder) {
+  std::string key = std::filesystem::path(folder).lexically_normal().generic_string();
+  while (!key.empty() && key.back() == '/') key.pop_back();
+  return key == "." ? "" : key;
+}
+
+/// One folder is the other or lies inside it: their cases must not run at once.
+bool Overlap(const std::string& a, const std::string& b) {
+  if (a.empty() || b.empty() || a == b) return true;
+  const std::string& shorter = a.size() < b.size() ? a : b;
+  const std::string& longer = a.size() < b.size() ? b : a;
+  return longer.compare(0, shorter.size(), shorter) == 0 && longer[shorter.size()] == '/';
+}
+
+int64_t FileSize(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 ? st.st_size : -1;
+}
+
+}  // namespace
+
+RunObserver::~RunObserver() = default;
+void RunObserver::Lines(const std::vector<std::string>&) {}
+void RunObserver::CaseEnded(const CaseResult&) {}
+void RunObserver::Counts(int, int, int, int) {}
+
+std::string SignalName(int signal) {
+  const char* abbrev = sigabbrev_np(signal);
+  return abbrev ? std::string("SIG") + abbrev : "signal " + std::to_string(signal);
+}
+
+/// Takes the reporter's lines into whichever list the runner names.
+class CaseRunner::LineCollector : public ProgressEvents {
+ public:
+  explicit LineCollector(std::vector<std::string>*& target) : target_(target) {}
+  void AddMsg(const std::string& msg) override {
+    if (target_) target_->push_back(msg);
+  }
+
+ private:
+  std::vector<std::string>*& target_;
+};
+
+struct CaseRunner::Slot {
+  enum class State { Waiting, Running, Done } state = State::Waiting;
+  std::shared_ptr<TestCaseImpl> tc;
+  CaseResult result;
+  std::string key;
+  std::string folder;  // the working folder, once prepared
+  Clock::time_point start;
+  std::vector<std::string> lines;
+};
+
+CaseRunner::CaseRunner(HostSession& session, Executor& executor, const CommandTemplate& command,
+                       RunSettings settings)
+    : session_(session),
+      executor_(executor),
+      command_(command),
+      settings_(settings),
+      collector_(std::make_unique<LineCollector>(lines_)) {
+  if (settings_.jobs < 1) settings_.jobs = 1;
+}
+
+CaseRunner::~CaseRunner() = default;
+
+void CaseRunner::Flush(Slot& slot, bool last) {
+  // One calculation at a time cannot interleave: its lines go out as they come.
+  if ((last || settings_.jobs == 1) && !slot.lines.empty()) {
+    if (observer_) observer_->Lines(slot.lines);
+    slot.lines.clear();
+  }
+}
+
+void CaseRunner::Done(Slot& slot) {
+  slot.state = Slot::State::Done;
+  slot.result.seconds = Since(slot.start);
+  ++done_;
+  if (slot.result.outcome != CaseOutcome::Passed) ++failed_;
+  Flush(slot, true);
+  if (observer_) {
+    observer_->CaseEnded(slot.result);
+    observer_->Counts(done_, running_, failed_, static_cast<int>(slots_.size()));
+  }
+}
+
+int CaseRunner::NextStartable() const {
+  for (size_t k = 0; k < slots_.size(); ++k) {
+    if (slots_[k].state != Slot::State::Waiting) continue;
+    bool blocked = false;
+    // A case waits for every case before it that shares its working folder, and for any
+    // running one that does: they would prepare the same folder under each other.
+    for (size_t i = 0; i < slots_.size() && !blocked; ++i) {
+      if (i == k || slots_[i].state == Slot::State::Done) continue;
+      if (slots_[i].state == Slot::State::Waiting && i > k) continue;
+      blocked = Overlap(slots_[i].key, slots_[k].key);
+    }
+    if (!blocked) return static_cast<int>(k);
+  }
+  return -1;
+}
+
+void CaseRunner::StartCase(int k) {
+  Slot& slot = slots_[k];
+  TestCaseImpl& tc = *slot.tc;
+  RunDriver& driver = session_.Core().Driver();
+  slot.start = Clock::now();
+  lines_ = &slot.lines;
+  bool prepared = driver.PrepareCase(slot.tc);
+  lines_ = nullptr;
+  Calculation calc;
+  if (prepared) {
+    try {
+      calc.id = k;
+      calc.folder = tc.TestCaseFolder();
+      calc.name = tc.Caption();
+      calc.timeout = settings_.timeout;
+      calc.argv = command_.Expand(
+          {session_.Host(), tc.ProjectFile(), std::to_string(tc.FuncNum()), calc.folder, tc.Caption()});
+      slot.folder = calc.folder;
+      RemoveCalculationRecord(calc.folder);
+    } catch (...) {
+      prepared = false;
+      slot.result.outcome = CaseOutcome::Error;
+      slot.result.reason = OneLine(std::current_exception());
+    }
+  } else {
+    const std::optional<Error>& failure = driver.LastFailure();
+    bool missing = failure && failure->Number() == CaseFolderMissingError;
+    slot.result.outcome = missing ? CaseOutcome::FolderMissing : CaseOutcome::Error;
+    slot.result.reason = failure ? OneLine(std::make_exception_ptr(*failure)) : "the preparation failed";
+  }
+  engine_seconds_ += Since(slot.start);
+  if (!prepared) {
+    Done(slot);
+    return;
+  }
+  Flush(slot, false);
+  slot.state = Slot::State::Running;
+  ++running_;
+  executor_.Start(calc);
+  if (observer_) observer_->Counts(done_, running_, failed_, static_cast<int>(slots_.size()));
+}
+
+void CaseRunner::FinishCase(int k, const CalculationEnd& end) {
+  Slot& slot = slots_[k];
+  TestCaseImpl& tc = *slot.tc;
+  --running_;
+  Clock::time_point t0 = Clock::now();
+  tc.SetSuccess(end.Succeeded());
+  lines_ = &slot.lines;
+  bool compared = session_.Core().Driver().FinishCase(slot.tc);
+  lines_ = nullptr;
+  CaseResult& r = slot.result;
+  r.output = FromCodePage(end.output);
+  r.facts = end.facts;
+  try {
+    r.files = DescribeOutputs(tc);
+  } catch (...) {
+  }
+  if (!compared) {
+    const std::optional<Error>& failure = session_.Core().Driver().LastFailure();
+    r.outcome = CaseOutcome::Error;
+    r.reason = failure ? OneLine(std::make_exception_ptr(*failure)) : "the comparison failed";
+  } else if (!end.Succeeded()) {
+    r.outcome = CaseOutcome::CalculationFailed;
+    r.reason = end.reason;
+  } else {
+    bool passed = false;
+    try {
+      passed = tc.Passed();
+    } catch (...) {
+    }
+    r.outcome = passed ? CaseOutcome::Passed : CaseOutcome::NotPassed;
+    if (!passed) r.reason = FailureSummary(r);
+  }
+  WriteCalculationRecord(slot.folder, {end.Succeeded(), end.reason, build_, std::time(nullptr)});
+  engine_seconds_ += Since(t0);
+  Done(slot);
+}
+
+void CaseRunner::Stop(int signal, std::vector<CalculationEnd> ends) {
+  std::string by = signal ? " by " + SignalName(signal) : "";
+  for (const CalculationEnd& end : ends) {
+    Slot& slot = slots_[end.id];
+    --running_;
+    slot.result.outcome = CaseOutcome::Stopped;
+    slot.result.reason = "stopped" + by + " (" + end.reason + ")";
+    slot.result.output = FromCodePage(end.output);
+    slot.result.facts = end.facts;
+    // Its outputs were deleted for the calculation that did not end: it has not passed.
+    try {
+      slot.tc->SetPassed(false);
+    } catch (...) {
+    }
+    WriteCalculationRecord(slot.folder, {false, slot.result.reason, build_, std::time(nullptr)});
+    Done(slot);
+  }
+  for (Slot& slot : slots_) {
+    if (slot.state == Slot::State::Done) continue;
+    slot.state = Slot::State::Done;
+    slot.result.outcome = CaseOutcome::NotRun;
+    slot.result.reason = "not run: the run was stopped" + by;
+  }
+}
+
+RunResult CaseRunner::Run(const std::vector<std::shared_ptr<TestCaseImpl>>& cases, const BuildIdentity& build,
+                          const StopSignals* stop) {
+  Clock::time_point start = Clock::now();
+  TesterCore& core = session_.Core();
+  RunDriver& driver = core.Driver();
+  build_ = build;
+  RunResult run;
+  run.host = session_.Host();
+  run.definition_file = core.DefinitionFile();
+  run.build = build;
+  run.started = std::time(nullptr);
+
+  auto selection = std::make_shared<TestCasesImpl>();
+  slots_.clear();
+  slots_.reserve(cases.size());
+  for (const std::shared_ptr<TestCaseImpl>& tc : cases) {
+    selection->Add(tc);
+    Slot slot;
+    slot.tc = tc;
+    slot.result = CaseOf(*tc);
+    slot.key = FolderKey(tc->Folder());
+    slots_.push_back(std::move(slot));
+  }
+  running_ = done_ = failed_ = 0;
+
+  std::string record = core.VersionRecord().RecordPath();
+  int64_t record_size = FileSize(record);
+  Reporter& reporter = core.GetReporter();
+  reporter.Subscribe(*collector_);
+  std::vector<std::string> lines;
+  lines_ = &lines;
+  bool begun = driver.BeginRun(selection, true);
+  lines_ = nullptr;
+  if (observer_ && !lines.empty()) observer_->Lines(lines);
+
+  int signal = 0;
+  while (begun) {
+    if (stop && stop->Received()) break;
+    for (int k; running_ < settings_.jobs && (k = NextStartable()) >= 0;) StartCase(k);
+    if (running_ == 0 && NextStartable() < 0) break;
+    std::optional<CalculationEnd> end = executor_.WaitAny();
+    if (!end) {
+      if (running_ == 0) continue;
+      break;  // a stop was asked for
+    }
+    FinishCase(end->id, *end);
+  }
+  if (stop) signal = stop->Received();
+  if (begun && (signal || running_ > 0)) {
+    Stop(signal, executor_.StopAll());
+    run.interrupted = signal ? SignalName(signal) : "stopped";
+  } else if (begun) {
+    lines.clear();
+    lines_ = &lines;
+    driver.EndRun(selection);
+    lines_ = nullptr;
+    if (observer_ && !lines.empty()) observer_->Lines(lines);
+  }
+  reporter.Unsubscribe(*collector_);
+
+  for (Slot& slot : slots_) run.cases.push_back(slot.result);
+  try {
+    run.mandatory_in_collection = core.TestCases()->MandatoryCount();
+    run.all_mandatory_passed = core.TestCases()->AllMandatoryPassed();
+  } catch (...) {
+  }
+  int64_t grown = FileSize(record);
+  run.recorded = run.interrupted.empty() && grown > record_size && grown > 0;
+  run.seconds = Since(start);
+  return run;
+}
+
+}  // namespace corvala4::cli

@@ -1,0 +1,261 @@
+#include "cli/commands.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "cli/approval.h"
+#include "cli/build_identity.h"
+#include "cli/case_runner.h"
+#include "cli/host_session.h"
+#include "cli/html_report.h"
+#include "cli/local_executor.h"
+#include "cli/progress_display.h"
+#include "cli/stop_signals.h"
+#include "engine/tester_core.h"
+#include "foundation/errors.h"
+#include "model/test_case.h"
+#include "model/test_cases.h"
+#include "results/junit_report.h"
+#include "results/output_files.h"
+#include "results/tester_status.h"
+
+namespace corvala4::cli {
+
+namespace {
+
+/// The text the test window adds to a kept output.
+constexpr const char* kKeptMark = " (计算时需保留)";
+
+std::string OutputsText(TestCaseImpl& tc) {
+  std::string text;
+  for (const std::shared_ptr<OutputFile>& f : *tc.OutputFiles())
+    text += (text.empty() ? "" : ", ") + f->Name() + (f->Keep() ? kKeptMark : "");
+  return text;
+}
+
+std::string Plural(size_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+}  // namespace
+
+std::string JsonString(const std::string& text) {
+  std::string out = "\"";
+  for (unsigned char c : text) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          char buf[8];
+          std::snprintf(buf, sizeof buf, "\\u%04x", c);
+          out += buf;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  return out + "\"";
+}
+
+int ListCommand(const std::string& host, bool json, std::FILE* out) {
+  HostSession session(host);
+  TesterCore& core = session.Core();
+  const auto& cases = session.Cases()->Cases();
+  if (!json) {
+    std::fprintf(out, "%s: %zu cases, standard results in %s\n", core.DefinitionFile().c_str(), cases.size(),
+                 core.StandardFolder().c_str());
+    for (const std::shared_ptr<TestCaseImpl>& tc : cases) {
+      std::fprintf(out, "%s\n", tc->DisplayCaption().c_str());
+      std::fprintf(out, "    folder %s, project %s, function %s\n", tc->Folder().c_str(),
+                   tc->ProjectFileName().c_str(), tc->FuncNumText().c_str());
+      std::fprintf(out, "    outputs: %s\n", OutputsText(*tc).c_str());
+    }
+    return 0;
+  }
+  std::string text = "{\n  \"host\": " + JsonString(session.Host()) +
+                     ",\n  \"definition_file\": " + JsonString(core.DefinitionFile()) +
+                     ",\n  \"standard_folder\": " + JsonString(core.StandardFolder()) +
+                     ",\n  \"work_folder\": " + JsonString(core.StandardFolder() + "_make") + ",\n  \"cases\": [";
+  bool first = true;
+  for (const std::shared_ptr<TestCaseImpl>& tc : cases) {
+    text += std::string(first ? "" : ",") + "\n    {\"caption\": " + JsonString(tc->Caption()) +
+            ", \"display_caption\": " + JsonString(tc->DisplayCaption()) +
+            ", \"folder\": " + JsonString(tc->Folder()) + ", \"project\": " + JsonString(tc->ProjectFileName()) +
+            ", \"function\": " + JsonString(tc->FuncNumText()) +
+            ", \"mandatory\": " + (tc->Mandatory() ? "true" : "false") +
+            ", \"passed\": " + (tc->Passed() ? "true" : "false") +
+            ", \"missing\": " + (tc->StandardFolderExists() ? "false" : "true") + ", \"outputs\": [";
+    bool first_file = true;
+    for (const std::shared_ptr<OutputFile>& f : *tc->OutputFiles()) {
+      text += std::string(first_file ? "" : ", ") + "{\"name\": " + JsonString(f->Name()) +
+              ", \"keep\": " + (f->Keep() ? "true" : "false") + "}";
+      first_file = false;
+    }
+    text += "]}";
+    first = false;
+  }
+  text += "\n  ]\n}\n";
+  std::fputs(text.c_str(), out);
+  return 0;
+}
+
+int StatusCommand(const std::string& host, std::FILE* out) {
+  HostSession session(host);
+  BuildIdentity build = IdentifyBuild(session.Host());
+  TesterStatus& record = session.Core().VersionRecord();
+  bool passed = record.VersionPassed();
+  std::fprintf(out, "host:     %s\n", build.path.c_str());
+  std::fprintf(out, "size:     %lld bytes\n", static_cast<long long>(build.size));
+  std::fprintf(out, "modified: %s\n", LocalTimeText(build.modified).c_str());
+  std::fprintf(out, "sha256:   %s\n", build.sha256.c_str());
+  std::fprintf(out, "record:   %s\n", record.RecordPath().c_str());
+  std::fprintf(out, "passed:   %s\n", passed ? "yes, this build has passed every mandatory case"
+                                            : "no, this build has not passed every mandatory case");
+  return passed ? 0 : 1;
+}
+
+int DiffCommand(const std::string& host, const std::string& caseName, const std::string& file,
+                const DiffLimits& limits, std::FILE* out) {
+  HostSession session(host);
+  std::vector<std::shared_ptr<TestCaseImpl>> found = session.Named({caseName});
+  if (found.size() > 1)
+    throw CommandError(2, "'" + caseName + "' names " + std::to_string(found.size()) +
+                              " cases; name one by its caption or folder");
+  TestCaseImpl& tc = *found.front();
+  bool any = false, all_same = true;
+  try {
+    // Compared as the compare window compares: states only, no marker touched.
+    tc.UpdateStatus(false);
+  } catch (...) {
+    throw CommandError(2, "cannot compare the outputs of '" + tc.Caption() + "': " + OneLine(std::current_exception()));
+  }
+  for (const std::shared_ptr<OutputFile>& f : *tc.OutputFiles()) {
+    if (!file.empty() && f->Name() != file) continue;
+    any = true;
+    std::fprintf(out, "== %s: %s\n", f->Name().c_str(), f->StatusText().c_str());
+    if (!f->IsSame()) all_same = false;
+    if (f->State() != LengthDiffers && f->State() != ContentDiffers && f->State() != Same) continue;
+    DiffCounts counts;
+    try {
+      counts = WriteUnifiedDiff(f->StandardPath(), f->OutputPath(), limits, out);
+    } catch (...) {
+      throw CommandError(2, OneLine(std::current_exception()));
+    }
+    if (counts.hidden > 0)
+      std::fprintf(out, "... %lld more changed lines not shown (%lld differ, %lld tolerated in all); "
+                        "--max-lines shows more\n",
+                   static_cast<long long>(counts.hidden), static_cast<long long>(counts.differing),
+                   static_cast<long long>(counts.tolerated));
+    if (!f->IsSame() && counts.differing == 0)
+      std::fprintf(out, "every line matches: the files differ in their line ends%s\n",
+                   counts.tolerated ? ", or in the length of a tolerated date line" : "");
+  }
+  if (!any) throw CommandError(2, "the case '" + tc.Caption() + "' declares no output named '" + file + "'");
+  return all_same ? 0 : 1;
+}
+
+int ApproveCommand(const std::string& host, const std::vector<std::string>& caseNames, const std::string& reason,
+                   std::FILE* out, std::FILE* err) {
+  if (reason.find_first_not_of(" \t\r\n") == std::string::npos)
+    throw CommandError(2, "approve needs a reason: --reason TEXT");
+  HostSession session(host);
+  std::vector<std::shared_ptr<TestCaseImpl>> cases = session.Named(caseNames);
+  int status = 0;
+  for (const std::shared_ptr<TestCaseImpl>& tc : cases) {
+    Approval a = ApproveCase(*tc, reason, session.Core().StandardFolder());
+    if (a.approved) {
+      std::fprintf(out, "%s: %s\n", tc->Caption().c_str(), a.message.c_str());
+    } else {
+      std::fprintf(err, "corvala4: not approved: %s: %s\n", tc->Caption().c_str(), a.message.c_str());
+      status = 1;
+    }
+  }
+  return status;
+}
+
+int RunCommand(const RunOptions& o, std::FILE* out, std::FILE* err) {
+  CommandTemplate command = [&] {
+    try {
+      return CommandTemplate(o.exec.empty() ? CommandTemplate::kDefault : o.exec);
+    } catch (const std::invalid_argument& e) {
+      throw CommandError(2, std::string("--exec: ") + e.what());
+    }
+  }();
+  HostSession session(o.host);
+  TesterCore& core = session.Core();
+  std::vector<std::shared_ptr<TestCaseImpl>> cases =
+      o.cases.empty() ? session.Cases()->Cases() : session.Named(o.cases);
+  if (o.mandatory) std::erase_if(cases, [](const auto& tc) { return !tc->Mandatory(); });
+  if (o.failed) std::erase_if(cases, [](const auto& tc) { return tc->Passed(); });
+  if (cases.empty()) {
+    bool passed = core.VersionRecord().VersionPassed();
+    std::fprintf(out, "no case to run%s; this build %s\n", o.failed ? ": every chosen case has passed" : "",
+                 passed ? "has passed every mandatory case" : "has not passed every mandatory case");
+    return passed ? 0 : 1;
+  }
+  BuildIdentity build = IdentifyBuild(session.Host());
+
+  StopSignals stop;
+  LocalExecutor executor(stop.WakeFd());
+  CaseRunner runner(session, executor, command, {o.jobs, o.timeout});
+  ProgressDisplay display(out, isatty(fileno(out)) != 0);
+  runner.SetObserver(&display);
+  RunResult run = runner.Run(cases, build, &stop);
+  display.Finish();
+
+  if (!o.junit.empty()) {
+    try {
+      WriteJUnitReport(run, o.junit);
+    } catch (...) {
+      throw CommandError(2, "cannot write the JUnit report: " + OneLine(std::current_exception()));
+    }
+  }
+  if (!o.html.empty()) WriteHtmlReport(run, o.html);
+
+  size_t passed = 0, not_passed = 0, failed = 0, missing = 0, other = 0;
+  for (const CaseResult& c : run.cases) {
+    switch (c.outcome) {
+      case CaseOutcome::Passed: ++passed; break;
+      case CaseOutcome::NotPassed: ++not_passed; break;
+      case CaseOutcome::CalculationFailed: ++failed; break;
+      case CaseOutcome::FolderMissing: ++missing; break;
+      default: ++other;
+    }
+  }
+  std::string summary = "summary: " + Plural(run.cases.size(), "case", "cases") + ", " + std::to_string(passed) +
+                        " passed, " + std::to_string(not_passed) + " not passed, " + std::to_string(failed) +
+                        " failed to calculate";
+  if (missing) summary += ", " + std::to_string(missing) + " without a case folder";
+  if (other) summary += ", " + std::to_string(other) + " with errors or stopped";
+  summary += "; in " + std::to_string(static_cast<long>(run.seconds + 0.5)) + " s";
+  std::fprintf(out, "%s\n", summary.c_str());
+
+  if (!run.interrupted.empty()) {
+    std::string stopped, not_run;
+    for (const CaseResult& c : run.cases) {
+      if (c.outcome == CaseOutcome::Stopped) stopped += (stopped.empty() ? "" : ", ") + c.caption;
+      if (c.outcome == CaseOutcome::NotRun) not_run += (not_run.empty() ? "" : ", ") + c.caption;
+    }
+    std::fprintf(err, "corvala4: stopped by %s: calculations stopped: %s; not run: %s. Nothing is recorded; "
+                      "the working folders stay in %s_make\n",
+                 run.interrupted.c_str(), stopped.empty() ? "none" : stopped.c_str(),
+                 not_run.empty() ? "none" : not_run.c_str(), core.StandardFolder().c_str());
+    std::fflush(out);
+    std::fflush(err);
+    stop.EndByReceivedSignal();
+  }
+  std::string record = core.VersionRecord().RecordPath();
+  if (run.all_mandatory_passed)
+    std::fprintf(out, "every mandatory case (%d) has passed: this build is correct%s\n", run.mandatory_in_collection,
+                 run.recorded ? (", recorded in " + record).c_str() : ", but it could not be recorded");
+  else
+    std::fprintf(out, "not every mandatory case has passed: this build is NOT correct, nothing recorded\n");
+  return run.all_mandatory_passed && run.recorded ? 0 : 1;
+}
+
+}  // namespace corvala4::cli

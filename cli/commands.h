@@ -1,0 +1,46 @@
+// The commands of `corvala4`. Each writes what it says to `out`, its complaints to
+// `err`, and returns the program's exit status: 0 success, 1 a case or the build did
+// not pass (or a refusal), 2 bad usage or a definition that cannot be used.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/output_diff.h"
+
+namespace corvala4::cli {
+
+/// Every case as the test window lists it, with its folder, project file and outputs.
+int ListCommand(const std::string& host, bool json, std::FILE* out);
+
+/// Whether this build has passed every mandatory case, and its identity.
+int StatusCommand(const std::string& host, std::FILE* out);
+
+/// The produced outputs of one case against their standard files (one output when `file` is given).
+int DiffCommand(const std::string& host, const std::string& caseName, const std::string& file,
+                const DiffLimits& limits, std::FILE* out);
+
+/// The produced outputs of the cases become their standard files.
+int ApproveCommand(const std::string& host, const std::vector<std::string>& caseNames, const std::string& reason,
+                   std::FILE* out, std::FILE* err);
+
+struct RunOptions {
+  std::string host;
+  std::string exec;  // the calculation command template
+  int jobs = 1;
+  double timeout = 0;
+  std::vector<std::string> cases;
+  bool mandatory = false;
+  bool failed = false;
+  std::string junit;
+  std::string html;
+};
+
+/// Runs the cases; on a stop signal ends the program by that signal, after saying what it stopped.
+int RunCommand(const RunOptions& options, std::FILE* out, std::FILE* err);
+
+/// Text as a JSON string, quotes included.
+std::string JsonString(const std::string& text);
+
+}  // namespace corvala4::cli

@@ -1,0 +1,61 @@
+// The engine opened on a host executable for one command of `corvala4`: one tester,
+// its context open and its definition file loaded, messages going to the module's log
+// as in a linking host's quiet run.
+#pragma once
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "corvala4/tester.h"
+
+namespace corvala4 {
+class TesterCore;
+class TestCaseImpl;
+class TestCasesImpl;
+}  // namespace corvala4
+
+namespace corvala4::cli {
+
+/// Ends a command with an exit status of its own: 2 for bad usage or a definition that
+/// cannot be used, 1 for a refusal.
+class CommandError : public std::runtime_error {
+ public:
+  CommandError(int status, const std::string& what) : std::runtime_error(what), status_(status) {}
+  int Status() const { return status_; }
+
+ private:
+  int status_;
+};
+
+class HostSession {
+ public:
+  /// Refuses (exit 2) a host that is not a file, a missing definition file (naming the files
+  /// looked for), one that cannot be read, and one without a single valid case: unlike a
+  /// linking host, nothing here counts as a pass for want of cases.
+  explicit HostSession(const std::string& host);
+  ~HostSession();
+  HostSession(const HostSession&) = delete;
+  HostSession& operator=(const HostSession&) = delete;
+
+  TesterCore& Core();
+  /// The host's absolute path.
+  std::string Host() const;
+  /// Every case of the definition file.
+  std::shared_ptr<TestCasesImpl> Cases();
+  /// The cases named by caption or by folder, in definition order, each once; a name
+  /// that fits no case fails with exit 2.
+  std::vector<std::shared_ptr<TestCaseImpl>> Named(const std::vector<std::string>& names);
+
+ private:
+  void Load();
+  void Close();
+
+  Tester tester_;
+};
+
+/// An engine error as one line: its description with the details after a colon.
+std::string OneLine(const std::exception_ptr& caught);
+
+}  // namespace corvala4::cli

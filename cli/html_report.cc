@@ -1,0 +1,167 @@
+#include "cli/html_report.h"
+
+#include <string.h>
+
+#include <cstdio>
+
+#include "cli/build_identity.h"
+#include "cli/host_session.h"
+#include "foundation/platform/atomic_file.h"
+#include "results/junit_report.h"
+
+namespace corvala4::cli {
+
+namespace {
+
+const char* const kStyle = R"(
+body { font-family: "Noto Sans CJK SC", "WenQuanYi Zen Hei", "Microsoft YaHei", sans-serif; margin: 24px;
+       color: #222; font-size: 14px; }
+h1 { font-size: 22px; margin-bottom: 4px; }
+h2 { font-size: 17px; margin-top: 28px; border-bottom: 1px solid #ccc; padding-bottom: 4px; }
+h3 { font-size: 15px; margin-bottom: 6px; }
+table { border-collapse: collapse; margin: 8px 0; }
+th, td { border: 1px solid #ccc; padding: 4px 10px; text-align: left; vertical-align: top; }
+th { background: #f2f2f2; }
+td.num { text-align: right; }
+.verdict { display: inline-block; padding: 6px 14px; border-radius: 4px; font-weight: bold; margin: 8px 0; }
+.ok { background: #dff3df; color: #17621b; }
+.bad { background: #fbe0e0; color: #9b1c1c; }
+.warn { background: #fff1d6; color: #7a4b00; }
+.muted { color: #777; }
+code, pre { font-family: "DejaVu Sans Mono", monospace; font-size: 13px; }
+pre { background: #f7f7f7; border: 1px solid #ddd; padding: 8px; overflow-x: auto; white-space: pre-wrap; }
+td.line { font-family: "DejaVu Sans Mono", monospace; white-space: pre-wrap; }
+)";
+
+std::string StateClass(CaseOutcome outcome) {
+  switch (outcome) {
+    case CaseOutcome::Passed: return "ok";
+    case CaseOutcome::FolderMissing:
+    case CaseOutcome::NotRun: return "warn";
+    default: return "bad";
+  }
+}
+
+std::string Seconds(double s) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.2f s", s);
+  return buf;
+}
+
+std::string Row(std::initializer_list<std::string> cells, const char* tag = "td") {
+  std::string html = "<tr>";
+  for (const std::string& cell : cells) html += std::string("<") + tag + ">" + cell + "</" + tag + ">";
+  return html + "</tr>\n";
+}
+
+}  // namespace
+
+std::string HtmlEscape(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&#39;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string HtmlReport(const RunResult& run) {
+  auto E = [](const std::string& s) { return HtmlEscape(XmlSafe(s)); };
+  int passed = 0, mandatory = 0, mandatory_passed = 0;
+  for (const CaseResult& c : run.cases) {
+    passed += c.outcome == CaseOutcome::Passed;
+    mandatory += c.mandatory;
+    mandatory_passed += c.mandatory && c.outcome == CaseOutcome::Passed;
+  }
+  std::string name = run.host.substr(run.host.find_last_of('/') + 1);
+
+  std::string h = "<!DOCTYPE html>\n<html lang=\"zh-CN\">\n<head>\n<meta charset=\"utf-8\">\n";
+  h += "<title>" + E(name) + " 正确性自测试报告</title>\n<style>" + std::string(kStyle) + "</style>\n</head>\n<body>\n";
+  h += "<h1>" + E(name) + " 正确性自测试报告</h1>\n";
+  h += "<div class=\"muted\">" + E(LocalTimeText(run.started)) + " · corvala4 run</div>\n";
+  if (!run.interrupted.empty())
+    h += "<div class=\"verdict warn\">运行被中断 (" + E(run.interrupted) + "), 未记录本版本</div>\n";
+  else if (run.all_mandatory_passed)
+    h += "<div class=\"verdict ok\">本版本已经通过了全部必测算例" + std::string(run.recorded ? ", 已记录" : "") +
+         "</div>\n";
+  else
+    h += "<div class=\"verdict bad\">本版本没有通过全部必测算例</div>\n";
+
+  h += "<h2>程序版本</h2>\n<table>\n";
+  h += Row({"程序", "<code>" + E(run.build.path) + "</code>"});
+  h += Row({"大小", std::to_string(run.build.size) + " 字节"});
+  h += Row({"修改时间", E(LocalTimeText(run.build.modified))});
+  if (!run.build.sha256.empty()) h += Row({"SHA-256", "<code>" + E(run.build.sha256) + "</code>"});
+  h += Row({"定义文件", "<code>" + E(run.definition_file) + "</code>"});
+  h += "</table>\n";
+
+  h += "<h2>汇总</h2>\n<table>\n";
+  h += Row({"算例", "必测", "通过", "必测通过", "耗时"}, "th");
+  h += Row({std::to_string(run.cases.size()), std::to_string(mandatory), std::to_string(passed),
+            std::to_string(mandatory_passed) + " / " + std::to_string(mandatory), Seconds(run.seconds)});
+  h += "</table>\n";
+
+  h += "<h2>算例</h2>\n<table>\n";
+  h += Row({"#", "算例", "必测", "目录", "状态", "耗时", "说明"}, "th");
+  int index = 0;
+  for (const CaseResult& c : run.cases) {
+    std::string note = c.outcome == CaseOutcome::NotPassed ? FailureSummary(c) : c.reason;
+    h += "<tr><td class=\"num\">" + std::to_string(++index) + "</td><td>" + E(c.caption) + "</td><td>" +
+         (c.mandatory ? "必测" : "") + "</td><td><code>" + E(c.folder) + "</code></td><td class=\"" +
+         StateClass(c.outcome) + "\">" + E(OutcomeText(c.outcome)) + "</td><td class=\"num\">" +
+         Seconds(c.seconds) + "</td><td>" + E(note) + "</td></tr>\n";
+  }
+  h += "</table>\n";
+
+  bool heading = false;
+  for (const CaseResult& c : run.cases) {
+    if (c.outcome == CaseOutcome::Passed || c.outcome == CaseOutcome::NotRun) continue;
+    if (!heading) h += "<h2>未通过的算例</h2>\n";
+    heading = true;
+    h += "<h3>" + E(c.caption) + " <span class=\"" + StateClass(c.outcome) + "\">" + E(OutcomeText(c.outcome)) +
+         "</span></h3>\n";
+    if (!c.reason.empty() && c.outcome != CaseOutcome::NotPassed) h += "<div>" + E(c.reason) + "</div>\n";
+    if (!c.files.empty()) {
+      h += "<table>\n" + Row({"输出文件", "状态", "行", "标准", "输出"}, "th");
+      for (const FileResult& f : c.files) {
+        std::string state = E(OutputFileStateText(f.state));
+        if (f.differences.empty()) {
+          std::string note = (f.state == LengthDiffers || f.state == ContentDiffers)
+                                 ? (f.problem.empty() ? "各行相同, 只是行尾不同" : f.problem)
+                                 : "";
+          h += "<tr><td><code>" + E(f.name) + "</code></td><td>" + state + "</td><td colspan=\"3\">" + E(note) +
+               "</td></tr>\n";
+          continue;
+        }
+        size_t n = f.differences.size();
+        for (size_t i = 0; i < n; ++i) {
+          const LinePair& d = f.differences[i];
+          h += "<tr>";
+          if (i == 0)
+            h += "<td rowspan=\"" + std::to_string(n) + "\"><code>" + E(f.name) + "</code></td><td rowspan=\"" +
+                 std::to_string(n) + "\">" + state + "</td>";
+          h += "<td class=\"num\">" + std::to_string(d.number) + "</td><td class=\"line\">" +
+               E(ShownLine(d.standard)) + "</td><td class=\"line\">" + E(ShownLine(d.output)) + "</td></tr>\n";
+        }
+      }
+      h += "</table>\n";
+    }
+    if (!c.output.empty()) h += "<div class=\"muted\">计算输出的最后部分:</div>\n<pre>" + E(c.output) + "</pre>\n";
+  }
+  h += "</body>\n</html>\n";
+  return h;
+}
+
+void WriteHtmlReport(const RunResult& run, const std::string& path) {
+  if (int e = ReplaceFileAtomically(path, HtmlReport(run), 0644); e != 0)
+    throw CommandError(2, "cannot write the HTML report '" + path + "': " + strerror(e));
+}
+
+}  // namespace corvala4::cli

@@ -1,0 +1,107 @@
+#include "cli/progress_display.h"
+
+#include <cmath>
+
+#include "results/junit_report.h"
+
+namespace corvala4::cli {
+
+namespace {
+
+constexpr int kOutputLines = 5;
+
+/// The last lines of a calculation's output.
+std::vector<std::string> LastLines(const std::string& text, int count) {
+  std::vector<std::string> lines;
+  size_t end = text.size();
+  while (end > 0 && (text[end - 1] == '\n' || text[end - 1] == '\r')) --end;
+  while (end > 0 && static_cast<int>(lines.size()) < count) {
+    size_t start = text.rfind('\n', end - 1);
+    start = start == std::string::npos ? 0 : start + 1;
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.insert(lines.begin(), line);
+    end = start == 0 ? 0 : start - 1;
+  }
+  return lines;
+}
+
+std::string Clock(double seconds) {
+  long s = std::lround(seconds);
+  char buf[32];
+  if (s >= 3600)
+    std::snprintf(buf, sizeof buf, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+  else
+    std::snprintf(buf, sizeof buf, "%ld:%02ld", s / 60, s % 60);
+  return buf;
+}
+
+}  // namespace
+
+ProgressDisplay::ProgressDisplay(std::FILE* out, bool terminal)
+    : out_(out), terminal_(terminal), start_(std::chrono::steady_clock::now()) {}
+
+std::vector<std::string> ProgressDisplay::Explanation(const CaseResult& c) {
+  std::vector<std::string> lines;
+  switch (c.outcome) {
+    case CaseOutcome::Passed: break;
+    case CaseOutcome::NotPassed:
+      for (const FileResult& f : c.files) {
+        if (f.state == Same) continue;
+        std::string line = "    " + f.name + ": " + OutputFileStateText(f.state);
+        if (!f.differences.empty()) line += ", 第" + std::to_string(f.differences.front().number) + "行";
+        lines.push_back(line);
+      }
+      break;
+    default:
+      lines.push_back("    " + c.reason);
+      for (const std::string& line : LastLines(c.output, kOutputLines)) lines.push_back("    | " + line);
+  }
+  return lines;
+}
+
+void ProgressDisplay::ClearLive() {
+  if (live_shown_) std::fputs("\r\033[K", out_);
+  live_shown_ = false;
+}
+
+void ProgressDisplay::DrawLive() {
+  if (!terminal_) return;
+  double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+  std::string left = done_ > 0 ? "about " + Clock(elapsed / done_ * (total_ - done_)) + " left" : "time left not known yet";
+  std::fprintf(out_, "\r\033[K[%d/%d] %d running, %d not passed, %s", done_, total_, running_, failed_, left.c_str());
+  std::fflush(out_);
+  live_shown_ = true;
+}
+
+void ProgressDisplay::Lines(const std::vector<std::string>& lines) {
+  if (terminal_) return;
+  for (const std::string& line : lines) std::fprintf(out_, "%s\n", line.c_str());
+  std::fflush(out_);
+}
+
+void ProgressDisplay::CaseEnded(const CaseResult& c) {
+  std::vector<std::string> why = Explanation(c);
+  if (terminal_) {
+    if (why.empty()) return;
+    ClearLive();
+    std::fprintf(out_, "%s %s\n", OutcomeText(c.outcome).c_str(), c.caption.c_str());
+  }
+  for (const std::string& line : why) std::fprintf(out_, "%s\n", line.c_str());
+  std::fflush(out_);
+}
+
+void ProgressDisplay::Counts(int done, int running, int failed, int total) {
+  done_ = done;
+  running_ = running;
+  failed_ = failed;
+  total_ = total;
+  DrawLive();
+}
+
+void ProgressDisplay::Finish() {
+  ClearLive();
+  std::fflush(out_);
+}
+
+}  // namespace corvala4::cli

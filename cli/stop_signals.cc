@@ -1,0 +1,64 @@
+#include "cli/stop_signals.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace corvala4::cli {
+
+namespace {
+
+int g_pipe[2] = {-1, -1};
+volatile sig_atomic_t g_received = 0;
+struct sigaction g_old_int, g_old_term;
+
+void OnStop(int sig) {
+  int saved = errno;
+  if (g_received == 0) g_received = sig;
+  char byte = static_cast<char>(sig);
+  // The pipe is non-blocking: a full pipe already wakes the executor.
+  [[maybe_unused]] ssize_t n = write(g_pipe[1], &byte, 1);
+  errno = saved;
+}
+
+}  // namespace
+
+StopSignals::StopSignals() {
+  if (pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) std::abort();
+  g_received = 0;
+  struct sigaction sa {};
+  sa.sa_handler = OnStop;
+  // The module's file operations carry on where the signal came; only the wait wakes.
+  sa.sa_flags = SA_RESTART;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGINT, &sa, &g_old_int);
+  sigaction(SIGTERM, &sa, &g_old_term);
+}
+
+StopSignals::~StopSignals() {
+  sigaction(SIGINT, &g_old_int, nullptr);
+  sigaction(SIGTERM, &g_old_term, nullptr);
+  close(g_pipe[0]);
+  close(g_pipe[1]);
+  g_pipe[0] = g_pipe[1] = -1;
+}
+
+int StopSignals::WakeFd() const { return g_pipe[0]; }
+
+int StopSignals::Received() const { return g_received; }
+
+void StopSignals::EndByReceivedSignal() {
+  int sig = g_received ? g_received : SIGTERM;
+  signal(sig, SIG_DFL);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, sig);
+  sigprocmask(SIG_UNBLOCK, &set, nullptr);
+  raise(sig);
+  std::_Exit(128 + sig);
+}
+
+}  // namespace corvala4::cli
