@@ -1,6 +1,9 @@
 // The entry operations of a Tester: each guards against re-entry, opens a context,
 // does its work and closes the context; whatever fails is reported, never passed on.
+#include <optional>
+
 #include "corvala4/user_interface.h"
+#include "engine/run_recorder.h"
 #include "engine/tester_core.h"
 #include "engine/txt_loader.h"
 #include "engine/xml_loader.h"
@@ -9,6 +12,7 @@
 #include "foundation/format_msg.h"
 #include "foundation/globals.h"
 #include "model/test_cases.h"
+#include "results/junit_report.h"
 #include "results/tester_status.h"
 #include "settings/global_setting.h"
 
@@ -100,12 +104,32 @@ void TesterCore::Launch() {
 
 void TesterCore::LaunchNoUI() {
   RunEntry(false, [this] {
-    if (FSO().FileExists(definition_file_)) {
-      LoadDefinition();
-      driver_.RunCases(TestCases(), true);
-    } else {
-      VersionRecord().RecordVersionPassed();
+    // A report is written whatever happens, so that CI never reads the one of an earlier run.
+    std::string report = RunRecorder::ReportPath(*this);
+    std::optional<RunRecorder> recorder;
+    if (!report.empty()) recorder.emplace(*this);
+    auto write_report = [&] {
+      if (!recorder) return;
+      try {
+        WriteJUnitReport(recorder->Result(), report);
+      } catch (...) {
+        // The run itself stands: the report's failure is told like any other.
+        ShowMessage(ErrDetailText(ToError(std::current_exception())), kOkOnly | kCritical);
+      }
+    };
+    try {
+      if (FSO().FileExists(definition_file_)) {
+        LoadDefinition();
+        driver_.RunCases(TestCases(), true);
+      } else {
+        VersionRecord().RecordVersionPassed();
+      }
+    } catch (...) {
+      if (recorder) recorder->Failed(ErrSummaryText(ToError(std::current_exception())));
+      write_report();
+      throw;
     }
+    write_report();
   });
 }
 

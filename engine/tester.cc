@@ -30,5 +30,7 @@ void Tester::Subscribe(TesterEvents& handler) { core_->Subscribe(handler); }
 void Tester::Unsubscribe(TesterEvents& handler) { core_->Unsubscribe(handler); }
 void Tester::SubscribeProgress(ProgressEvents& handler) { core_->GetReporter().Subscribe(handler); }
 void Tester::UnsubscribeProgress(ProgressEvents& handler) { core_->GetReporter().Unsubscribe(handler); }
+void Tester::SetJUnitReport(std::string path) { core_->SetJUnitReport(std::move(path)); }
+std::string Tester::JUnitReport() const { return core_->JUnitReport(); }
 
 }  // namespace corvala4

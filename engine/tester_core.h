@@ -71,6 +71,9 @@ class CORVALA4_WINDOWS_API TesterCore : public RunContext {
   bool IsXmlDefinition() const { return is_xml_definition_; }
   bool ShowUI() const override { return show_ui_; }
   void SetShowUI(bool value) { show_ui_ = value; }
+  /// The file LaunchNoUI writes its JUnit report to (empty: none).
+  std::string JUnitReport() const { return junit_report_; }
+  void SetJUnitReport(std::string path) { junit_report_ = std::move(path); }
   /// Per-user switch for the status window during runs.
   bool StatWindowEnabled();
   void SetStatWindowEnabled(bool value);
@@ -99,6 +102,7 @@ class CORVALA4_WINDOWS_API TesterCore : public RunContext {
   bool show_ui_ = false;
   std::string definition_file_;
   bool is_xml_definition_ = false;
+  std::string junit_report_;
   Subscribers<TesterEvents> subscribers_;
   std::shared_ptr<Reporter> reporter_;
   std::shared_ptr<TesterStatus> status_;

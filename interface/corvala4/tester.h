@@ -58,6 +58,12 @@ class CORVALA4_API Tester {
   void SubscribeProgress(ProgressEvents& handler);
   void UnsubscribeProgress(ProgressEvents& handler);
 
+  // Extension: LaunchNoUI writes a JUnit XML report of its run to this file, as CI servers
+  // read it (empty: none). The environment variable CORVALA4_JUNIT, when set, names the file
+  // instead, so that a host binary needs no change to report to CI.
+  void SetJUnitReport(std::string path);
+  std::string JUnitReport() const;
+
  private:
   friend class TesterCore;
 
