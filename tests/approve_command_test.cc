@@ -1,0 +1,93 @@
+// `corvala4 approve`: produced outputs become the standard, only from a calculation
+// that succeeded and only when every declared output is there.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/program_support.h"
+
+namespace corvala4::testing {
+namespace {
+
+class ApproveCommand : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    h.AddCase("changed", "echo result > r.out\n", true, "old result\n");
+    h.AddCase("silent", "true\n", false);
+    h.AddCase("broken", "echo result > r.out\nexit 4\n", false);
+    h.AddCase("never", ScriptHost::kOk, false);
+    h.Write();
+  }
+  std::string Log() const { return ReadFile(h.folder + "/TestData/corvala4-approvals.txt"); }
+
+  TempDir dir;
+  ScriptHost h{dir};
+};
+
+TEST_F(ApproveCommand, ApprovedOutputsMakeTheNextRunPass) {
+  EXPECT_EQ(RunProgram({"run", h.host, "--cases", "changed", "silent", "broken"}, dir).status, 1);
+  EXPECT_FALSE(h.Marker("changed"));
+
+  ProgramRun run = RunProgram({"approve", h.host, "changed", "--reason", "new load\tcombination"}, dir);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadFile(h.Standard("changed") + "/r.out"), "result\n");
+  std::string log = Log();
+  ASSERT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+  std::vector<std::string> fields;
+  for (size_t pos = 0, tab; pos < log.size(); pos = tab + 1) {
+    tab = log.find_first_of("\t\n", pos);
+    fields.push_back(log.substr(pos, tab - pos));
+  }
+  ASSERT_EQ(fields.size(), 6u) << log;
+  EXPECT_EQ(fields[2], "changed [changed]");
+  EXPECT_EQ(fields[3], "r.out");
+  EXPECT_EQ(fields[4], "new load combination");
+  EXPECT_EQ(fields[5].rfind(h.host + " (", 0), 0u) << fields[5];
+  EXPECT_NE(fields[5].find("sha256 "), std::string::npos);
+  EXPECT_EQ(std::filesystem::directory_iterator(h.Standard("changed")) ->path().string().find(".corvala4-"),
+            std::string::npos);
+
+  run = RunProgram({"run", h.host, "--cases", "changed"}, dir);
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_TRUE(h.Marker("changed"));
+  EXPECT_FALSE(h.Record().empty());
+
+  // Approving what is already the standard changes nothing and logs nothing.
+  EXPECT_EQ(RunProgram({"approve", h.host, "changed", "--reason", "again"}, dir).status, 0);
+  EXPECT_EQ(Log(), log);
+}
+
+TEST_F(ApproveCommand, RefusesWhatItCannotVouchForAndChangesNothing) {
+  EXPECT_EQ(RunProgram({"run", h.host, "--cases", "silent", "broken"}, dir).status, 1);
+
+  ProgramRun run = RunProgram({"approve", h.host, "silent", "--reason", "r"}, dir);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("silent: its outputs are missing in '" + h.Work("silent") + "': r.out"), std::string::npos)
+      << run.err;
+  EXPECT_EQ(ReadFile(h.Standard("silent") + "/r.out"), "result\n");
+
+  run = RunProgram({"approve", h.host, "broken", "--reason", "r"}, dir);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("did not succeed (exit status 4)"), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFile(h.Standard("broken") + "/r.out"), "result\n");
+
+  run = RunProgram({"approve", h.host, "never", "--reason", "r"}, dir);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("does not exist: run the case first"), std::string::npos) << run.err;
+
+  // A working folder made by a linking host's run, without a calculation of this program.
+  std::filesystem::create_directories(h.Work("never"));
+  WriteFile(h.Work("never") + "/r.out", "other\n");
+  run = RunProgram({"approve", h.host, "never", "--reason", "r"}, dir);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("no calculation by `corvala4 run` is recorded"), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFile(h.Standard("never") + "/r.out"), "result\n");
+  EXPECT_EQ(Log(), "");
+
+  EXPECT_EQ(RunProgram({"approve", h.host, "never"}, dir).status, 2);
+  EXPECT_EQ(RunProgram({"approve", h.host, "never", "--reason", " "}, dir).status, 2);
+  EXPECT_EQ(RunProgram({"approve", h.host, "nosuch", "--reason", "r"}, dir).status, 2);
+}
+
+}  // namespace
+}  // namespace corvala4::testing
