@@ -8,11 +8,13 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <vector>
 
 #include "cli/build_identity.h"
 #include "cli/calculation_record.h"
 #include "cli/host_session.h"
 #include "foundation/platform/atomic_file.h"
+#include "foundation/platform/descriptor.h"
 #include "model/path_guard.h"
 #include "model/test_case.h"
 #include "results/output_files.h"
@@ -34,25 +36,23 @@ bool IsFolder(const std::string& path) {
 bool SameBytes(const std::string& a, const std::string& b) {
   struct stat sa {}, sb {};
   if (stat(a.c_str(), &sa) != 0 || stat(b.c_str(), &sb) != 0 || sa.st_size != sb.st_size) return false;
-  int fa = open(a.c_str(), O_RDONLY | O_CLOEXEC), fb = open(b.c_str(), O_RDONLY | O_CLOEXEC);
-  bool same = fa >= 0 && fb >= 0;
-  static char x[1 << 16], y[1 << 16];
+  Fd fa(OpenRegularFile(AT_FDCWD, a.c_str())), fb(OpenRegularFile(AT_FDCWD, b.c_str()));
+  bool same = fa.get() >= 0 && fb.get() >= 0;
+  std::vector<char> x(1 << 16), y(1 << 16);
   while (same) {
-    ssize_t n = read(fa, x, sizeof x);
+    ssize_t n = read(fa.get(), x.data(), x.size());
     if (n <= 0) {
       same = n == 0;
       break;
     }
     ssize_t m = 0;
     while (m < n) {
-      ssize_t k = read(fb, y + m, static_cast<size_t>(n - m));
+      ssize_t k = read(fb.get(), y.data() + m, static_cast<size_t>(n - m));
       if (k <= 0) break;
       m += k;
     }
-    same = m == n && memcmp(x, y, static_cast<size_t>(n)) == 0;
+    same = m == n && memcmp(x.data(), y.data(), static_cast<size_t>(n)) == 0;
   }
-  if (fa >= 0) close(fa);
-  if (fb >= 0) close(fb);
   return same;
 }
 
@@ -65,8 +65,8 @@ std::string CopyToTemporary(const std::string& src, const std::string& dest, std
       error = "cannot make the folder of '" + dest + "': " + strerror(e);
       return {};
     }
-  int in = open(src.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (in < 0) {
+  Fd in(OpenRegularFile(AT_FDCWD, src.c_str()));
+  if (in.get() < 0) {
     error = "cannot read '" + src + "': " + strerror(errno);
     return {};
   }
@@ -74,27 +74,25 @@ std::string CopyToTemporary(const std::string& src, const std::string& dest, std
   int fd = mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) {
     error = "cannot write beside '" + dest + "': " + strerror(errno);
-    close(in);
     return {};
   }
   struct stat st {};
   fchmod(fd, stat(dest.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
-  static char buf[1 << 16];
+  std::vector<char> buf(1 << 16);
   int e = 0;
   while (e == 0) {
-    ssize_t n = read(in, buf, sizeof buf);
+    ssize_t n = read(in.get(), buf.data(), buf.size());
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) e = errno;
     if (n <= 0) break;
     for (ssize_t done = 0; done < n && e == 0;) {
-      ssize_t w = write(fd, buf + done, static_cast<size_t>(n - done));
+      ssize_t w = write(fd, buf.data() + done, static_cast<size_t>(n - done));
       if (w < 0 && errno != EINTR) e = errno;
       if (w > 0) done += w;
     }
   }
   if (e == 0 && fsync(fd) != 0) e = errno;
   if (close(fd) != 0 && e == 0) e = errno;
-  close(in);
   if (e != 0) {
     unlink(temp.c_str());
     error = "cannot write '" + dest + "': " + strerror(e);

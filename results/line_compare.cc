@@ -23,10 +23,6 @@ namespace {
 // The three characters of a date stamp, in UTF-8.
 constexpr std::string_view kDateParts[] = {"年", "月", "日"};
 
-[[noreturn]] void RaiseReadError(const std::string& path, int code) {
-  throw Error(ErrnoNumber(code, err::DeviceIO), kModuleSource,
-              FormatMsg("读取文件'%0'失败: %1", path, strerror(code)));
-}
 
 /// Reads one file in blocks, by offset, so that a comparison can go back to the
 /// start of a line after the bytes of that line have been passed.
@@ -270,6 +266,11 @@ bool NextLinesMatch(BlockReader& a, BlockReader& b, DateDetector& da, DateDetect
 }
 
 }  // namespace
+
+[[noreturn]] void RaiseReadError(const std::string& path, int code) {
+  throw Error(ErrnoNumber(code, err::DeviceIO), kModuleSource,
+              FormatMsg("读取文件'%0'失败: %1", path, strerror(code)));
+}
 
 bool LooksLikeDate(std::string_view line) {
   size_t pos = 0;

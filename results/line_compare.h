@@ -11,6 +11,9 @@ namespace corvala4 {
 /// Bytes read at a time from each file; memory stays at two such blocks.
 inline constexpr size_t kCompareBlockSize = size_t{1} << 20;
 
+/// Raises the error of a file that cannot be opened or read (errno `code`), naming it.
+[[noreturn]] void RaiseReadError(const std::string& path, int code);
+
 /// The line (UTF-8) holds 年, later 月, later 日: a stamp of when it was calculated.
 bool LooksLikeDate(std::string_view line);
 /// Lines match when either looks like a date, or when they are exactly equal.

@@ -2,15 +2,13 @@
 
 #include <fcntl.h>
 #include <string.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <vector>
 
-#include "foundation/errors.h"
-#include "foundation/format_msg.h"
 #include "foundation/platform/code_page.h"
+#include "foundation/platform/descriptor.h"
 #include "results/line_compare.h"
 
 namespace corvala4 {
@@ -20,14 +18,8 @@ class LinePairs::Reader {
  public:
   explicit Reader(const std::string& path) : path_(path), buf_(1 << 20) {
     // Only a regular file, opened without waiting, as the comparison opens it.
-    fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd_ < 0) Fail(errno);
-    struct stat st {};
-    if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-      int code = S_ISDIR(st.st_mode) ? EISDIR : ENODEV;
-      close(fd_);
-      Fail(code);
-    }
+    fd_ = OpenRegularFile(AT_FDCWD, path.c_str());
+    if (fd_ < 0) RaiseReadError(path_, errno);
   }
   ~Reader() { close(fd_); }
 
@@ -70,15 +62,11 @@ class LinePairs::Reader {
   }
 
  private:
-  [[noreturn]] void Fail(int code) {
-    throw Error(code == ENOENT ? err::FileNotFound : err::DeviceIO, kModuleSource,
-                FormatMsg("读取文件'%0'失败: %1", path_, strerror(code)));
-  }
   bool Fill() {
     while (true) {
       ssize_t n = read(fd_, buf_.data(), buf_.size());
       if (n < 0 && errno == EINTR) continue;
-      if (n < 0) Fail(errno);
+      if (n < 0) RaiseReadError(path_, errno);
       pos_ = 0;
       len_ = static_cast<size_t>(n);
       return n > 0;
