@@ -187,14 +187,10 @@ Approval ApproveCase(TestCaseImpl& tc, const std::string& reason, const std::str
     }
   }
 
-  std::time_t now = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&now, &tm);
-  char when[64];
-  std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S %z", &tm);
+  std::string when = LocalTimeText(std::time(nullptr), "%Y-%m-%d %H:%M:%S %z");
   std::string joined;
   for (const std::string& name : names) joined += (joined.empty() ? "" : ", ") + name;
-  std::string line = std::string(when) + "\t" + Field(UserName()) + "\t" + Field(tc.Caption()) + " [" +
+  std::string line = when + "\t" + Field(UserName()) + "\t" + Field(tc.Caption()) + " [" +
                      Field(tc.Folder()) + "]\t" + Field(joined) + "\t" + Field(reason) + "\t" +
                      Field(IdentityText(record->build)) + "\n";
   std::string log = ApprovalLogOf(standardDirectory);

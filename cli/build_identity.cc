@@ -21,14 +21,6 @@ struct DigestFree {
 
 }  // namespace
 
-std::string LocalTimeText(std::time_t t) {
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  char buf[40];
-  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
-  return buf;
-}
-
 BuildIdentity IdentifyBuild(const std::string& path) {
   auto fail = [&](int code) -> CommandError {
     return CommandError(2, "cannot read the host executable '" + path + "': " + strerror(code));

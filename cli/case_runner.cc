@@ -195,13 +195,7 @@ void CaseRunner::FinishCase(int k, const CalculationEnd& end) {
     r.outcome = CaseOutcome::CalculationFailed;
     r.reason = end.reason;
   } else {
-    bool passed = false;
-    try {
-      passed = tc.Passed();
-    } catch (...) {
-    }
-    r.outcome = passed ? CaseOutcome::Passed : CaseOutcome::NotPassed;
-    if (!passed) r.reason = FailureSummary(r);
+    DecideCompared(r, tc);
   }
   WriteCalculationRecord(slot.folder, {end.Succeeded(), end.reason, build_, std::time(nullptr)});
   engine_seconds_ += Since(t0);

@@ -13,6 +13,8 @@
 #include <cerrno>
 #include <cmath>
 
+#include "foundation/platform/process.h"
+
 extern char** environ;
 
 namespace corvala4::cli {
@@ -104,16 +106,10 @@ void LocalExecutor::Start(const Calculation& calc) {
   posix_spawn_file_actions_adddup2(&actions, pipefd[1], 1);
   posix_spawn_file_actions_adddup2(&actions, pipefd[1], 2);
   posix_spawn_file_actions_addchdir_np(&actions, calc.folder.c_str());
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  sigset_t none, all;
-  sigemptyset(&none);
-  sigfillset(&all);
-  posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setsigdefault(&attr, &all);
   // A group of its own: a time-out or a stop reaches whatever the calculation started.
+  posix_spawnattr_t attr;
+  InitChildAttributes(&attr, POSIX_SPAWN_SETPGROUP);
   posix_spawnattr_setpgroup(&attr, 0);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
 
   std::vector<char*> args;
   for (const std::string& a : calc.argv) args.push_back(const_cast<char*>(a.c_str()));

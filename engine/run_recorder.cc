@@ -85,13 +85,7 @@ void RunRecorder::AfterOneTest(TestCase& tc) {
     r.reason = "主程序报告计算失败";
     return;
   }
-  bool passed = false;
-  try {
-    passed = tc.Passed();
-  } catch (...) {
-  }
-  r.outcome = passed ? CaseOutcome::Passed : CaseOutcome::NotPassed;
-  if (!passed) r.reason = FailureSummary(r);
+  DecideCompared(r, tc);
 }
 
 void RunRecorder::AfterAllTest(TestCases&) { CloseOpenCase(); }

@@ -21,13 +21,7 @@ std::string Seconds(double s) {
   return buf;
 }
 
-std::string IsoTime(std::time_t t) {
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%S", &tm);
-  return buf;
-}
+std::string IsoTime(std::time_t t) { return LocalTimeText(t, "%Y-%m-%dT%H:%M:%S"); }
 
 std::string BaseName(const std::string& path) {
   size_t slash = path.find_last_of('/');
@@ -110,17 +104,6 @@ std::string XmlSafe(const std::string& utf8) {
     out += static_cast<char>(c);
   }
   return out;
-}
-
-std::string FailureSummary(const CaseResult& c) {
-  std::string text;
-  for (const FileResult& f : c.files) {
-    if (f.state == Same) continue;
-    text += (text.empty() ? "" : "; ") + f.name + ": " + OutputFileStateText(f.state);
-    if (!f.differences.empty())
-      text += FormatMsg(", 第%0行", static_cast<long long>(f.differences.front().number));
-  }
-  return text;
 }
 
 std::string FailureDetails(const CaseResult& c) {

@@ -19,9 +19,6 @@ void WriteJUnitReport(const RunResult& run, const std::string& path);
 /// Text with what XML 1.0 cannot hold (control characters but tab and line ends) left out.
 std::string XmlSafe(const std::string& utf8);
 
-/// The short account of a case that did not pass ("forces.out: 内容不同, 第4行" ...), one
-/// line per output that is not the same, for messages and summaries.
-std::string FailureSummary(const CaseResult& c);
 /// A line as a report shows it: cut where it would flood the page; "(文件已结束)" past the end.
 std::string ShownLine(const std::optional<std::string>& line);
 /// Every output file with its state and first difference, several lines.

@@ -1,6 +1,8 @@
 #include "results/run_report.h"
 
+#include "corvala4/test_case.h"
 #include "foundation/errors.h"
+#include "foundation/format_msg.h"
 #include "model/test_case.h"
 #include "results/output_files.h"
 
@@ -17,6 +19,36 @@ std::string OutcomeText(CaseOutcome outcome) {
     case CaseOutcome::NotRun: return "未运行";
   }
   return {};
+}
+
+std::string LocalTimeText(std::time_t t, const char* format) {
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  char buf[64];
+  std::strftime(buf, sizeof buf, format, &tm);
+  return buf;
+}
+
+std::string FailureSummary(const CaseResult& c) {
+  std::string text;
+  for (const FileResult& f : c.files) {
+    if (f.state == Same) continue;
+    text += (text.empty() ? "" : "; ") + f.name + ": " + OutputFileStateText(f.state);
+    if (!f.differences.empty())
+      text += FormatMsg(", 第%0行", static_cast<long long>(f.differences.front().number));
+  }
+  return text;
+}
+
+void DecideCompared(CaseResult& r, TestCase& tc) {
+  bool passed = false;
+  try {
+    passed = tc.Passed();
+  } catch (...) {
+    // A marker that cannot be looked at is no pass.
+  }
+  r.outcome = passed ? CaseOutcome::Passed : CaseOutcome::NotPassed;
+  if (!passed) r.reason = FailureSummary(r);
 }
 
 std::vector<FileResult> DescribeOutputs(TestCaseImpl& tc, int differences) {

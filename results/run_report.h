@@ -14,6 +14,7 @@
 
 namespace corvala4 {
 
+class TestCase;
 class TestCaseImpl;
 
 enum class CaseOutcome {
@@ -71,6 +72,17 @@ struct RunResult {
   bool recorded = false;                // the build was appended to the version record
   std::string interrupted;              // what stopped the run ("SIGINT"); empty when it ran to its end
 };
+
+/// A time in local time, by a strftime format.
+std::string LocalTimeText(std::time_t t, const char* format = "%Y-%m-%d %H:%M:%S");
+
+/// For a case whose calculation succeeded and whose outputs were compared: Passed when its
+/// pass marker is there, else NotPassed with the outputs that differ as the reason.
+void DecideCompared(CaseResult& r, TestCase& tc);
+
+/// The short account of a case that did not pass ("forces.out: 内容不同, 第4行" ...): each
+/// output that is not the same, for messages and summaries.
+std::string FailureSummary(const CaseResult& c);
 
 /// The states of a case's output files as its last comparison left them, each that
 /// differs with its first `differences` differing pairs of lines. Needs the case's open context.

@@ -16,6 +16,16 @@ extern char** environ;
 
 namespace corvala4 {
 
+void InitChildAttributes(posix_spawnattr_t* attr, short flags) {
+  posix_spawnattr_init(attr);
+  sigset_t none, all;
+  sigemptyset(&none);
+  sigfillset(&all);
+  posix_spawnattr_setsigmask(attr, &none);
+  posix_spawnattr_setsigdefault(attr, &all);
+  posix_spawnattr_setflags(attr, static_cast<short>(POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | flags));
+}
+
 namespace {
 
 class SpawnLauncher : public ProcessLauncher {
@@ -29,13 +39,7 @@ class SpawnLauncher : public ProcessLauncher {
 
     // The child starts with default signal handling and nothing blocked, whatever the host set.
     posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t none, all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &all);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    InitChildAttributes(&attr);
     pid_t pid = 0;
     int rc = posix_spawnp(&pid, args[0], nullptr, &attr, args.data(), environ);
     posix_spawnattr_destroy(&attr);

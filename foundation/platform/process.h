@@ -1,6 +1,8 @@
 // Starting another program without waiting: an argument array, never a shell.
 #pragma once
 
+#include <spawn.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +16,10 @@ class ProcessLauncher {
   /// line, as a user reads it in a log; it is never run. Failure to start raises an Error.
   virtual void Start(const std::vector<std::string>& argv, const std::string& commandText) = 0;
 };
+
+/// Initialises spawn attributes under which a child starts with default signal handling and
+/// nothing blocked, whatever this process set; `flags` adds more (POSIX_SPAWN_SETPGROUP).
+void InitChildAttributes(posix_spawnattr_t* attr, short flags = 0);
 
 /// The launcher in use: posix_spawnp, the child reaped so that no zombie stays.
 ProcessLauncher& CurrentProcessLauncher();
