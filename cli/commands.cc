@@ -34,6 +34,14 @@ std::string OutputsText(TestCaseImpl& tc) {
   return text;
 }
 
+/// A path as the user would type it from here: relative when it lies below the current folder.
+std::string Shown(const std::string& path) {
+  char cwd[4096];
+  if (!getcwd(cwd, sizeof cwd)) return path;
+  std::string prefix = std::string(cwd) + "/";
+  return path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size()) : path;
+}
+
 std::string Plural(size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
@@ -113,7 +121,7 @@ int StatusCommand(const std::string& host, std::FILE* out) {
   std::fprintf(out, "size:     %lld bytes\n", static_cast<long long>(build.size));
   std::fprintf(out, "modified: %s\n", LocalTimeText(build.modified).c_str());
   std::fprintf(out, "sha256:   %s\n", build.sha256.c_str());
-  std::fprintf(out, "record:   %s\n", record.RecordPath().c_str());
+  std::fprintf(out, "record:   %s\n", Shown(record.RecordPath()).c_str());
   std::fprintf(out, "passed:   %s\n", passed ? "yes, this build has passed every mandatory case"
                                             : "no, this build has not passed every mandatory case");
   return passed ? 0 : 1;
@@ -142,7 +150,8 @@ int DiffCommand(const std::string& host, const std::string& caseName, const std:
     if (f->State() != LengthDiffers && f->State() != ContentDiffers && f->State() != Same) continue;
     DiffCounts counts;
     try {
-      counts = WriteUnifiedDiff(f->StandardPath(), f->OutputPath(), limits, out);
+      counts = WriteUnifiedDiff(f->StandardPath(), f->OutputPath(), limits, out, Shown(f->StandardPath()),
+                                Shown(f->OutputPath()));
     } catch (...) {
       throw CommandError(2, OneLine(std::current_exception()));
     }
@@ -244,12 +253,12 @@ int RunCommand(const RunOptions& o, std::FILE* out, std::FILE* err) {
     std::fprintf(err, "corvala4: stopped by %s: calculations stopped: %s; not run: %s. Nothing is recorded; "
                       "the working folders stay in %s_make\n",
                  run.interrupted.c_str(), stopped.empty() ? "none" : stopped.c_str(),
-                 not_run.empty() ? "none" : not_run.c_str(), core.StandardFolder().c_str());
+                 not_run.empty() ? "none" : not_run.c_str(), Shown(core.StandardFolder()).c_str());
     std::fflush(out);
     std::fflush(err);
     stop.EndByReceivedSignal();
   }
-  std::string record = core.VersionRecord().RecordPath();
+  std::string record = Shown(core.VersionRecord().RecordPath());
   if (run.all_mandatory_passed)
     std::fprintf(out, "every mandatory case (%d) has passed: this build is correct%s\n", run.mandatory_in_collection,
                  run.recorded ? (", recorded in " + record).c_str() : ", but it could not be recorded");

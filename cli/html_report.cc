@@ -30,7 +30,9 @@ td.num { text-align: right; }
 .muted { color: #777; }
 code, pre { font-family: "DejaVu Sans Mono", monospace; font-size: 13px; }
 pre { background: #f7f7f7; border: 1px solid #ddd; padding: 8px; overflow-x: auto; white-space: pre-wrap; }
-td.line { font-family: "DejaVu Sans Mono", monospace; white-space: pre-wrap; }
+td.line { font-family: "DejaVu Sans Mono", monospace; white-space: pre; }
+td.state { white-space: nowrap; }
+mark { background: #ffd24d; }
 )";
 
 std::string StateClass(CaseOutcome outcome) {
@@ -46,6 +48,26 @@ std::string Seconds(double s) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "%.2f s", s);
   return buf;
+}
+
+bool Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+/// A line of a pair, escaped, with the part where it differs from the other line marked.
+std::string Marked(const std::optional<std::string>& line, const std::optional<std::string>& other) {
+  std::string text = XmlSafe(ShownLine(line));
+  if (!line || !other) return HtmlEscape(text);
+  std::string against = XmlSafe(ShownLine(other));
+  size_t head = 0;
+  while (head < text.size() && head < against.size() && text[head] == against[head]) ++head;
+  while (head > 0 && head < text.size() && Continuation(text[head])) --head;
+  size_t tail = 0;
+  while (tail < text.size() - head && tail < against.size() - head &&
+         text[text.size() - 1 - tail] == against[against.size() - 1 - tail])
+    ++tail;
+  while (tail > 0 && Continuation(text[text.size() - tail])) --tail;
+  if (head + tail >= text.size()) return HtmlEscape(text);
+  return HtmlEscape(text.substr(0, head)) + "<mark>" + HtmlEscape(text.substr(head, text.size() - head - tail)) +
+         "</mark>" + HtmlEscape(text.substr(text.size() - tail));
 }
 
 std::string Row(std::initializer_list<std::string> cells, const char* tag = "td") {
@@ -114,7 +136,7 @@ std::string HtmlReport(const RunResult& run) {
   for (const CaseResult& c : run.cases) {
     std::string note = c.outcome == CaseOutcome::NotPassed ? FailureSummary(c) : c.reason;
     h += "<tr><td class=\"num\">" + std::to_string(++index) + "</td><td>" + E(c.caption) + "</td><td>" +
-         (c.mandatory ? "必测" : "") + "</td><td><code>" + E(c.folder) + "</code></td><td class=\"" +
+         (c.mandatory ? "必测" : "") + "</td><td><code>" + E(c.folder) + "</code></td><td class=\"state " +
          StateClass(c.outcome) + "\">" + E(OutcomeText(c.outcome)) + "</td><td class=\"num\">" +
          Seconds(c.seconds) + "</td><td>" + E(note) + "</td></tr>\n";
   }
@@ -129,14 +151,14 @@ std::string HtmlReport(const RunResult& run) {
          "</span></h3>\n";
     if (!c.reason.empty() && c.outcome != CaseOutcome::NotPassed) h += "<div>" + E(c.reason) + "</div>\n";
     if (!c.files.empty()) {
-      h += "<table>\n" + Row({"输出文件", "状态", "行", "标准", "输出"}, "th");
+      h += "<table>\n" + Row({"输出文件", "状态", "行", "标准与输出"}, "th");
       for (const FileResult& f : c.files) {
         std::string state = E(OutputFileStateText(f.state));
         if (f.differences.empty()) {
           std::string note = (f.state == LengthDiffers || f.state == ContentDiffers)
                                  ? (f.problem.empty() ? "各行相同, 只是行尾不同" : f.problem)
                                  : "";
-          h += "<tr><td><code>" + E(f.name) + "</code></td><td>" + state + "</td><td colspan=\"3\">" + E(note) +
+          h += "<tr><td><code>" + E(f.name) + "</code></td><td class=\"state\">" + state + "</td><td colspan=\"2\">" + E(note) +
                "</td></tr>\n";
           continue;
         }
@@ -146,9 +168,11 @@ std::string HtmlReport(const RunResult& run) {
           h += "<tr>";
           if (i == 0)
             h += "<td rowspan=\"" + std::to_string(n) + "\"><code>" + E(f.name) + "</code></td><td rowspan=\"" +
-                 std::to_string(n) + "\">" + state + "</td>";
-          h += "<td class=\"num\">" + std::to_string(d.number) + "</td><td class=\"line\">" +
-               E(ShownLine(d.standard)) + "</td><td class=\"line\">" + E(ShownLine(d.output)) + "</td></tr>\n";
+                 std::to_string(n) + "\" class=\"state\">" + state + "</td>";
+          // One above the other, so that the columns of the two lines stand in line.
+          h += "<td class=\"num\">" + std::to_string(d.number) + "</td><td class=\"line\"><div><span class=\"muted\">标准 " +
+               "</span>" + Marked(d.standard, d.output) + "</div><div><span class=\"muted\">输出 </span>" +
+               Marked(d.output, d.standard) + "</div></td></tr>\n";
         }
       }
       h += "</table>\n";

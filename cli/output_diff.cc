@@ -96,10 +96,10 @@ class Hunks {
 }  // namespace
 
 DiffCounts WriteUnifiedDiff(const std::string& standardPath, const std::string& outputPath, const DiffLimits& limits,
-                            std::FILE* out) {
+                            std::FILE* out, const std::string& standardLabel, const std::string& outputLabel) {
   DiffCounts counts;
   LinePairs pairs(standardPath, outputPath);
-  Hunks hunks(limits, out, "--- " + standardPath + "\n+++ " + outputPath + "\n");
+  Hunks hunks(limits, out, "--- " + standardLabel + "\n+++ " + outputLabel + "\n");
   int64_t shown = 0;
   LinePair pair;
   while (pairs.Next(pair)) {

@@ -28,7 +28,11 @@ TEST(HtmlReport, APageWithTheBuildTheSummaryAndEveryDifference) {
   d.number = 4;
   d.standard = "M = 1 & 2";
   d.output = std::nullopt;
-  differs.files = {{"a.out", false, Same, {}, {}}, {"b.out", false, LengthDiffers, {d}, {}}};
+  LinePair e;
+  e.number = 9;
+  e.standard = "x = 1.50 kN";
+  e.output = "x = 1.75 kN";
+  differs.files = {{"a.out", false, Same, {}, {}}, {"b.out", false, LengthDiffers, {d, e}, {}}};
   CaseResult crashed;
   crashed.caption = "crashed";
   crashed.outcome = CaseOutcome::CalculationFailed;
@@ -51,7 +55,10 @@ TEST(HtmlReport, APageWithTheBuildTheSummaryAndEveryDifference) {
   // The cases that did not pass, each with its differences or its output.
   EXPECT_EQ(doc.Values("//h3"), (std::vector<std::string>{"differs 未通过", "crashed 失败"}));
   EXPECT_EQ(doc.Values("//table[4]/tr[3]/td"),
-            (std::vector<std::string>{"b.out", "长度不同", "4", "M = 1 & 2", "(文件已结束)"}));
+            (std::vector<std::string>{"b.out", "长度不同", "4", "标准 M = 1 & 2输出 (文件已结束)"}));
+  EXPECT_EQ(doc.Values("//table[4]/tr[4]/td"),
+            (std::vector<std::string>{"9", "标准 x = 1.50 kN输出 x = 1.75 kN"}));
+  EXPECT_EQ(doc.Values("//mark"), (std::vector<std::string>{"50", "75"}));  // where the lines differ
   EXPECT_EQ(doc.Value("//pre"), "<script>alert(1)</script>\n");
   // Self-contained: nothing fetched from elsewhere, no script.
   EXPECT_EQ(doc.Count("//script | //link | //img | //*[@src] | //*[@href]"), 0u);

@@ -1,0 +1,128 @@
+// corvala4 run on 40 cases whose calculation burns 0.25 s of CPU each: -j 1 against -j 2,
+// and the runner's own cost per case (preparation, comparison, pass marker, its record;
+// not the calculation) against a linking host's quiet run of the same cases, whose
+// calculation burns the same CPU inside the host.
+#include <benchmark/benchmark.h>
+#include <time.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "bench/bench_support.h"
+#include "cli/build_identity.h"
+#include "cli/case_runner.h"
+#include "cli/host_session.h"
+#include "cli/local_executor.h"
+#include "foundation/platform/log.h"
+#include "model/test_cases.h"
+
+namespace corvala4::bench {
+namespace {
+
+constexpr int kCases = 40;
+using Clock = std::chrono::steady_clock;
+
+double ThreadCpu() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+void Write(const std::string& path, const std::string& text) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  FILE* f = fopen(path.c_str(), "wb");
+  fputs(text.c_str(), f);
+  fclose(f);
+}
+
+/// The quiet run's host: burns the same CPU in DoTest, and times the module's own steps of
+/// each case (from BeforeOneTest to DoTest, and from the end of DoTest to AfterOneTest).
+class QuietHost : public TesterEvents {
+ public:
+  void BeforeOneTest(TestCase&) override { before_ = Clock::now(); }
+  void DoTest(TestCase& tc) override {
+    own += Since(before_);
+    volatile double x = 0;
+    for (double end = ThreadCpu() + 0.25; ThreadCpu() < end;)
+      for (int i = 0; i < 10000; ++i) x = x + i * 0.5;
+    std::filesystem::copy_file(tc.ProjectFile(), tc.TestCaseFolder() + "/r.out",
+                               std::filesystem::copy_options::overwrite_existing);
+    after_ = Clock::now();
+  }
+  void AfterOneTest(TestCase&) override { own += Since(after_); }
+  double own = 0;
+
+ private:
+  static double Since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
+  Clock::time_point before_, after_;
+};
+
+double RunnerSeconds(const std::string& host, int jobs, double& ownPerCase) {
+  cli::HostSession session(host);
+  cli::LocalExecutor executor;
+  cli::CommandTemplate command(cli::CommandTemplate::kDefault);
+  cli::CaseRunner runner(session, executor, command, {jobs, 0});
+  BuildIdentity build = cli::IdentifyBuild(host);
+  double seconds = Seconds([&] { runner.Run(session.Cases()->Cases(), build, nullptr); });
+  ownPerCase = runner.EngineSeconds() / kCases;
+  return seconds;
+}
+
+void BM_CliRun(benchmark::State& state) {
+  ScratchDir dir;
+  SetLogFilePath(dir / "module.log");
+  setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+  setenv("CORVALA4_REGISTRY_DIR", (dir / "registry").c_str(), 1);
+  std::string host = dir / "burn";
+  std::filesystem::copy_file(CORVALA4_BURN_CALC, host);
+  std::string xml = "<自测试配置><自测试标准目录>TestData</自测试标准目录>";
+  for (int i = 0; i < kCases; ++i) {
+    std::string name = "C" + std::to_string(i);
+    std::string text = "beam B" + std::to_string(i) + " simple L=6 q=12.5\n计算日期: 2026年11月20日\nM = 56.250\n";
+    Write(dir / ("TestData/" + name + "/p.prj"), text);
+    Write(dir / ("TestData/" + name + "/r.out"), text);
+    xml += "<自测试算例 名称=\"" + name + "\" 目录=\"" + name +
+           "\" 工程文件=\"p.prj\" 必测=\"y\" 功能代号=\"1\"><输出文件 保留=\"n\">r.out</输出文件></自测试算例>";
+  }
+  Write(dir / "BURN_TEST_DAT.XML", xml + "</自测试配置>");
+
+  double j1 = 1e9, j2 = 1e9, quiet = 0, own1 = 1e9, own2 = 1e9, quiet_own = 0;
+  for (auto _ : state) {
+    // The best of two rounds each: the machine may be busy with other work for a while.
+    for (int round = 0; round < 2; ++round) {
+      double own = 0;
+      j1 = std::min(j1, RunnerSeconds(host, 1, own));
+      own1 = std::min(own1, own);
+      j2 = std::min(j2, RunnerSeconds(host, 2, own));
+      own2 = std::min(own2, own);
+    }
+    Tester tester;
+    tester.SetHostEXE(host);
+    QuietHost calc;
+    tester.Subscribe(calc);
+    quiet = Seconds([&] { tester.LaunchNoUI(); });
+    tester.Unsubscribe(calc);
+    quiet_own = calc.own / kCases;
+  }
+  state.counters["j1_s"] = j1;
+  state.counters["j2_s"] = j2;
+  state.counters["j2_over_j1"] = j2 / j1;
+  state.counters["quiet_s"] = quiet;
+  state.counters["runner_own_ms_per_case"] = own1 * 1e3;
+  state.counters["quiet_own_ms_per_case"] = quiet_own * 1e3;
+  state.counters["runner_over_quiet"] = own1 / quiet_own;
+  double load[3] = {0, 0, 0};
+  getloadavg(load, 3);
+  std::printf("-j 1 %.2f s, -j 2 %.2f s (load average %.1f): -j 2 takes %.2f of the -j 1 time (at most 0.6): %s\n",
+              j1, j2, load[0], j2 / j1, j2 / j1 <= 0.6 ? "met" : "NOT MET");
+  std::printf("runner's own cost %.2f ms a case (-j 2: %.2f ms), quiet run's %.2f ms: %.2f times (at most 1.2): %s\n",
+              own1 * 1e3, own2 * 1e3, quiet_own * 1e3, own1 / quiet_own, own1 / quiet_own <= 1.2 ? "met" : "NOT MET");
+  if (j2 / j1 > 0.6 || own1 / quiet_own > 1.2) state.SkipWithError("a target of the runner was not met");
+  SetLogFilePath("");
+}
+BENCHMARK(BM_CliRun)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
+
+}  // namespace
+}  // namespace corvala4::bench
