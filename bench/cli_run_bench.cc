@@ -80,11 +80,13 @@ void BM_CliRun(benchmark::State& state) {
   std::string xml = "<自测试配置><自测试标准目录>TestData</自测试标准目录>";
   for (int i = 0; i < kCases; ++i) {
     std::string name = "C" + std::to_string(i);
-    std::string text = "beam B" + std::to_string(i) + " simple L=6 q=12.5\n计算日期: 2026年11月20日\nM = 56.250\n";
+    std::string text =
+        "beam B" + std::to_string(i) + " simple L=6 q=12.5\n计算日期: 2026年11月20日\nM = 56.250\n";
     Write(dir / ("TestData/" + name + "/p.prj"), text);
     Write(dir / ("TestData/" + name + "/r.out"), text);
-    xml += "<自测试算例 名称=\"" + name + "\" 目录=\"" + name +
-           "\" 工程文件=\"p.prj\" 必测=\"y\" 功能代号=\"1\"><输出文件 保留=\"n\">r.out</输出文件></自测试算例>";
+    xml +=
+        "<自测试算例 名称=\"" + name + "\" 目录=\"" + name +
+        "\" 工程文件=\"p.prj\" 必测=\"y\" 功能代号=\"1\"><输出文件 保留=\"n\">r.out</输出文件></自测试算例>";
   }
   Write(dir / "BURN_TEST_DAT.XML", xml + "</自测试配置>");
 
@@ -115,10 +117,12 @@ void BM_CliRun(benchmark::State& state) {
   state.counters["runner_over_quiet"] = own1 / quiet_own;
   double load[3] = {0, 0, 0};
   getloadavg(load, 3);
-  std::printf("-j 1 %.2f s, -j 2 %.2f s (load average %.1f): -j 2 takes %.2f of the -j 1 time (at most 0.6): %s\n",
-              j1, j2, load[0], j2 / j1, j2 / j1 <= 0.6 ? "met" : "NOT MET");
-  std::printf("runner's own cost %.2f ms a case (-j 2: %.2f ms), quiet run's %.2f ms: %.2f times (at most 1.2): %s\n",
-              own1 * 1e3, own2 * 1e3, quiet_own * 1e3, own1 / quiet_own, own1 / quiet_own <= 1.2 ? "met" : "NOT MET");
+  std::printf(
+      "-j 1 %.2f s, -j 2 %.2f s (load average %.1f): -j 2 takes %.2f of the -j 1 time (at most 0.6): %s\n",
+      j1, j2, load[0], j2 / j1, j2 / j1 <= 0.6 ? "met" : "NOT MET");
+  std::printf(
+      "runner's own cost %.2f ms a case (-j 2: %.2f ms), quiet run's %.2f ms: %.2f times (at most 1.2): %s\n",
+      own1 * 1e3, own2 * 1e3, quiet_own * 1e3, own1 / quiet_own, own1 / quiet_own <= 1.2 ? "met" : "NOT MET");
   if (j2 / j1 > 0.6 || own1 / quiet_own > 1.2) state.SkipWithError("a target of the runner was not met");
   SetLogFilePath("");
 }

@@ -34,7 +34,8 @@ bool IsFolder(const std::string& path) {
 }
 
 bool SameBytes(const std::string& a, const std::string& b) {
-  struct stat sa {}, sb {};
+  struct stat sa {
+  }, sb{};
   if (stat(a.c_str(), &sa) != 0 || stat(b.c_str(), &sb) != 0 || sa.st_size != sb.st_size) return false;
   Fd fa(OpenRegularFile(AT_FDCWD, a.c_str())), fb(OpenRegularFile(AT_FDCWD, b.c_str()));
   bool same = fa.get() >= 0 && fb.get() >= 0;
@@ -116,7 +117,8 @@ std::string ApprovalLogOf(const std::string& standardDirectory) {
 
 std::string UserName() {
   char buf[4096];
-  struct passwd pw {}, *found = nullptr;
+  struct passwd pw {
+  }, *found = nullptr;
   if (getpwuid_r(geteuid(), &pw, buf, sizeof buf, &found) == 0 && found) return found->pw_name;
   if (const char* user = std::getenv("USER"); user && *user) return user;
   return "uid " + std::to_string(geteuid());

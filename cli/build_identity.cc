@@ -64,8 +64,8 @@ BuildIdentity IdentifyBuild(const std::string& path) {
 }
 
 std::string IdentityText(const BuildIdentity& build) {
-  return build.path + " (" + std::to_string(build.size) + " bytes, modified " + LocalTimeText(build.modified) +
-         ", sha256 " + build.sha256 + ")";
+  return build.path + " (" + std::to_string(build.size) + " bytes, modified " +
+         LocalTimeText(build.modified) + ", sha256 " + build.sha256 + ")";
 }
 
 }  // namespace corvala4::cli

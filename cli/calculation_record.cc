@@ -20,12 +20,14 @@ std::string Flat(std::string text) {
 
 }  // namespace
 
-std::string RecordFileOf(const std::string& workingFolder) { return workingFolder + "/.corvala4-calculation"; }
+std::string RecordFileOf(const std::string& workingFolder) {
+  return workingFolder + "/.corvala4-calculation";
+}
 
 bool WriteCalculationRecord(const std::string& workingFolder, const CalculationRecord& r) {
-  std::string text = "success=" + std::string(r.success ? "1" : "0") + "\n" + "reason=" + Flat(r.reason) + "\n" +
-                     "host=" + Flat(r.build.path) + "\n" + "size=" + std::to_string(r.build.size) + "\n" +
-                     "modified=" + std::to_string(static_cast<long long>(r.build.modified)) + "\n" +
+  std::string text = "success=" + std::string(r.success ? "1" : "0") + "\n" + "reason=" + Flat(r.reason) +
+                     "\n" + "host=" + Flat(r.build.path) + "\n" + "size=" + std::to_string(r.build.size) +
+                     "\n" + "modified=" + std::to_string(static_cast<long long>(r.build.modified)) + "\n" +
                      "sha256=" + r.build.sha256 + "\n" +
                      "finished=" + std::to_string(static_cast<long long>(r.finished)) + "\n";
   return ReplaceFileAtomically(RecordFileOf(workingFolder), text, 0644) == 0;

@@ -56,7 +56,8 @@ std::string Fill(const std::string& word, const CaseValues* values) {
       ++i;
       continue;
     }
-    if (c == '}') throw std::invalid_argument("a '}' without its '{' in \"" + word + "\" (write }} for a brace)");
+    if (c == '}')
+      throw std::invalid_argument("a '}' without its '{' in \"" + word + "\" (write }} for a brace)");
     if (c != '{') {
       out += c;
       continue;

@@ -88,12 +88,14 @@ int ListCommand(const std::string& host, bool json, std::FILE* out) {
   std::string text = "{\n  \"host\": " + JsonString(session.Host()) +
                      ",\n  \"definition_file\": " + JsonString(core.DefinitionFile()) +
                      ",\n  \"standard_folder\": " + JsonString(core.StandardFolder()) +
-                     ",\n  \"work_folder\": " + JsonString(core.StandardFolder() + "_make") + ",\n  \"cases\": [";
+                     ",\n  \"work_folder\": " + JsonString(core.StandardFolder() + "_make") +
+                     ",\n  \"cases\": [";
   bool first = true;
   for (const std::shared_ptr<TestCaseImpl>& tc : cases) {
     text += std::string(first ? "" : ",") + "\n    {\"caption\": " + JsonString(tc->Caption()) +
             ", \"display_caption\": " + JsonString(tc->DisplayCaption()) +
-            ", \"folder\": " + JsonString(tc->Folder()) + ", \"project\": " + JsonString(tc->ProjectFileName()) +
+            ", \"folder\": " + JsonString(tc->Folder()) +
+            ", \"project\": " + JsonString(tc->ProjectFileName()) +
             ", \"function\": " + JsonString(tc->FuncNumText()) +
             ", \"mandatory\": " + (tc->Mandatory() ? "true" : "false") +
             ", \"passed\": " + (tc->Passed() ? "true" : "false") +
@@ -122,8 +124,9 @@ int StatusCommand(const std::string& host, std::FILE* out) {
   std::fprintf(out, "modified: %s\n", LocalTimeText(build.modified).c_str());
   std::fprintf(out, "sha256:   %s\n", build.sha256.c_str());
   std::fprintf(out, "record:   %s\n", Shown(record.RecordPath()).c_str());
-  std::fprintf(out, "passed:   %s\n", passed ? "yes, this build has passed every mandatory case"
-                                            : "no, this build has not passed every mandatory case");
+  std::fprintf(out, "passed:   %s\n",
+               passed ? "yes, this build has passed every mandatory case"
+                      : "no, this build has not passed every mandatory case");
   return passed ? 0 : 1;
 }
 
@@ -140,7 +143,8 @@ int DiffCommand(const std::string& host, const std::string& caseName, const std:
     // Compared as the compare window compares: states only, no marker touched.
     tc.UpdateStatus(false);
   } catch (...) {
-    throw CommandError(2, "cannot compare the outputs of '" + tc.Caption() + "': " + OneLine(std::current_exception()));
+    throw CommandError(
+        2, "cannot compare the outputs of '" + tc.Caption() + "': " + OneLine(std::current_exception()));
   }
   for (const std::shared_ptr<OutputFile>& f : *tc.OutputFiles()) {
     if (!file.empty() && f->Name() != file) continue;
@@ -156,8 +160,9 @@ int DiffCommand(const std::string& host, const std::string& caseName, const std:
       throw CommandError(2, OneLine(std::current_exception()));
     }
     if (counts.hidden > 0)
-      std::fprintf(out, "... %lld more changed lines not shown (%lld differ, %lld tolerated in all); "
-                        "--max-lines shows more\n",
+      std::fprintf(out,
+                   "... %lld more changed lines not shown (%lld differ, %lld tolerated in all); "
+                   "--max-lines shows more\n",
                    static_cast<long long>(counts.hidden), static_cast<long long>(counts.differing),
                    static_cast<long long>(counts.tolerated));
     if (!f->IsSame() && counts.differing == 0)
@@ -168,8 +173,8 @@ int DiffCommand(const std::string& host, const std::string& caseName, const std:
   return all_same ? 0 : 1;
 }
 
-int ApproveCommand(const std::string& host, const std::vector<std::string>& caseNames, const std::string& reason,
-                   std::FILE* out, std::FILE* err) {
+int ApproveCommand(const std::string& host, const std::vector<std::string>& caseNames,
+                   const std::string& reason, std::FILE* out, std::FILE* err) {
   if (reason.find_first_not_of(" \t\r\n") == std::string::npos)
     throw CommandError(2, "approve needs a reason: --reason TEXT");
   HostSession session(host);
@@ -236,9 +241,9 @@ int RunCommand(const RunOptions& o, std::FILE* out, std::FILE* err) {
       default: ++other;
     }
   }
-  std::string summary = "summary: " + Plural(run.cases.size(), "case", "cases") + ", " + std::to_string(passed) +
-                        " passed, " + std::to_string(not_passed) + " not passed, " + std::to_string(failed) +
-                        " failed to calculate";
+  std::string summary = "summary: " + Plural(run.cases.size(), "case", "cases") + ", " +
+                        std::to_string(passed) + " passed, " + std::to_string(not_passed) + " not passed, " +
+                        std::to_string(failed) + " failed to calculate";
   if (missing) summary += ", " + std::to_string(missing) + " without a case folder";
   if (other) summary += ", " + std::to_string(other) + " with errors or stopped";
   summary += "; in " + std::to_string(static_cast<long>(run.seconds + 0.5)) + " s";
@@ -250,8 +255,9 @@ int RunCommand(const RunOptions& o, std::FILE* out, std::FILE* err) {
       if (c.outcome == CaseOutcome::Stopped) stopped += (stopped.empty() ? "" : ", ") + c.caption;
       if (c.outcome == CaseOutcome::NotRun) not_run += (not_run.empty() ? "" : ", ") + c.caption;
     }
-    std::fprintf(err, "corvala4: stopped by %s: calculations stopped: %s; not run: %s. Nothing is recorded; "
-                      "the working folders stay in %s_make\n",
+    std::fprintf(err,
+                 "corvala4: stopped by %s: calculations stopped: %s; not run: %s. Nothing is recorded; "
+                 "the working folders stay in %s_make\n",
                  run.interrupted.c_str(), stopped.empty() ? "none" : stopped.c_str(),
                  not_run.empty() ? "none" : not_run.c_str(), Shown(core.StandardFolder()).c_str());
     std::fflush(out);
@@ -260,7 +266,8 @@ int RunCommand(const RunOptions& o, std::FILE* out, std::FILE* err) {
   }
   std::string record = Shown(core.VersionRecord().RecordPath());
   if (run.all_mandatory_passed)
-    std::fprintf(out, "every mandatory case (%d) has passed: this build is correct%s\n", run.mandatory_in_collection,
+    std::fprintf(out, "every mandatory case (%d) has passed: this build is correct%s\n",
+                 run.mandatory_in_collection,
                  run.recorded ? (", recorded in " + record).c_str() : ", but it could not be recorded");
   else
     std::fprintf(out, "not every mandatory case has passed: this build is NOT correct, nothing recorded\n");

@@ -22,8 +22,8 @@ int DiffCommand(const std::string& host, const std::string& caseName, const std:
                 const DiffLimits& limits, std::FILE* out);
 
 /// The produced outputs of the cases become their standard files.
-int ApproveCommand(const std::string& host, const std::vector<std::string>& caseNames, const std::string& reason,
-                   std::FILE* out, std::FILE* err);
+int ApproveCommand(const std::string& host, const std::vector<std::string>& caseNames,
+                   const std::string& reason, std::FILE* out, std::FILE* err);
 
 struct RunOptions {
   std::string host;

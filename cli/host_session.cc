@@ -15,7 +15,8 @@ namespace corvala4::cli {
 std::string OneLine(const std::exception_ptr& caught) {
   Error e = ToError(caught);
   std::string text = e.Description();
-  for (size_t at; (at = text.find(ErrDetailSep())) != std::string::npos;) text.replace(at, ErrDetailSep().size(), ": ");
+  for (size_t at; (at = text.find(ErrDetailSep())) != std::string::npos;)
+    text.replace(at, ErrDetailSep().size(), ": ");
   for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, " ");
   if (text.empty()) text = "error " + std::to_string(e.Number());
   return text;

@@ -66,8 +66,9 @@ std::string Marked(const std::optional<std::string>& line, const std::optional<s
     ++tail;
   while (tail > 0 && Continuation(text[text.size() - tail])) --tail;
   if (head + tail >= text.size()) return HtmlEscape(text);
-  return HtmlEscape(text.substr(0, head)) + "<mark>" + HtmlEscape(text.substr(head, text.size() - head - tail)) +
-         "</mark>" + HtmlEscape(text.substr(text.size() - tail));
+  return HtmlEscape(text.substr(0, head)) + "<mark>" +
+         HtmlEscape(text.substr(head, text.size() - head - tail)) + "</mark>" +
+         HtmlEscape(text.substr(text.size() - tail));
 }
 
 std::string Row(std::initializer_list<std::string> cells, const char* tag = "td") {
@@ -105,14 +106,15 @@ std::string HtmlReport(const RunResult& run) {
   std::string name = run.host.substr(run.host.find_last_of('/') + 1);
 
   std::string h = "<!DOCTYPE html>\n<html lang=\"zh-CN\">\n<head>\n<meta charset=\"utf-8\">\n";
-  h += "<title>" + E(name) + " 正确性自测试报告</title>\n<style>" + std::string(kStyle) + "</style>\n</head>\n<body>\n";
+  h += "<title>" + E(name) + " 正确性自测试报告</title>\n<style>" + std::string(kStyle) +
+       "</style>\n</head>\n<body>\n";
   h += "<h1>" + E(name) + " 正确性自测试报告</h1>\n";
   h += "<div class=\"muted\">" + E(LocalTimeText(run.started)) + " · corvala4 run</div>\n";
   if (!run.interrupted.empty())
     h += "<div class=\"verdict warn\">运行被中断 (" + E(run.interrupted) + "), 未记录本版本</div>\n";
   else if (run.all_mandatory_passed)
-    h += "<div class=\"verdict ok\">本版本已经通过了全部必测算例" + std::string(run.recorded ? ", 已记录" : "") +
-         "</div>\n";
+    h += "<div class=\"verdict ok\">本版本已经通过了全部必测算例" +
+         std::string(run.recorded ? ", 已记录" : "") + "</div>\n";
   else
     h += "<div class=\"verdict bad\">本版本没有通过全部必测算例</div>\n";
 
@@ -147,8 +149,8 @@ std::string HtmlReport(const RunResult& run) {
     if (c.outcome == CaseOutcome::Passed || c.outcome == CaseOutcome::NotRun) continue;
     if (!heading) h += "<h2>未通过的算例</h2>\n";
     heading = true;
-    h += "<h3>" + E(c.caption) + " <span class=\"" + StateClass(c.outcome) + "\">" + E(OutcomeText(c.outcome)) +
-         "</span></h3>\n";
+    h += "<h3>" + E(c.caption) + " <span class=\"" + StateClass(c.outcome) + "\">" +
+         E(OutcomeText(c.outcome)) + "</span></h3>\n";
     if (!c.reason.empty() && c.outcome != CaseOutcome::NotPassed) h += "<div>" + E(c.reason) + "</div>\n";
     if (!c.files.empty()) {
       h += "<table>\n" + Row({"输出文件", "状态", "行", "标准与输出"}, "th");
@@ -158,8 +160,8 @@ std::string HtmlReport(const RunResult& run) {
           std::string note = (f.state == LengthDiffers || f.state == ContentDiffers)
                                  ? (f.problem.empty() ? "各行相同, 只是行尾不同" : f.problem)
                                  : "";
-          h += "<tr><td><code>" + E(f.name) + "</code></td><td class=\"state\">" + state + "</td><td colspan=\"2\">" + E(note) +
-               "</td></tr>\n";
+          h += "<tr><td><code>" + E(f.name) + "</code></td><td class=\"state\">" + state +
+               "</td><td colspan=\"2\">" + E(note) + "</td></tr>\n";
           continue;
         }
         size_t n = f.differences.size();
@@ -167,17 +169,19 @@ std::string HtmlReport(const RunResult& run) {
           const LinePair& d = f.differences[i];
           h += "<tr>";
           if (i == 0)
-            h += "<td rowspan=\"" + std::to_string(n) + "\"><code>" + E(f.name) + "</code></td><td rowspan=\"" +
-                 std::to_string(n) + "\" class=\"state\">" + state + "</td>";
+            h += "<td rowspan=\"" + std::to_string(n) + "\"><code>" + E(f.name) +
+                 "</code></td><td rowspan=\"" + std::to_string(n) + "\" class=\"state\">" + state + "</td>";
           // One above the other, so that the columns of the two lines stand in line.
-          h += "<td class=\"num\">" + std::to_string(d.number) + "</td><td class=\"line\"><div><span class=\"muted\">标准 " +
-               "</span>" + Marked(d.standard, d.output) + "</div><div><span class=\"muted\">输出 </span>" +
+          h += "<td class=\"num\">" + std::to_string(d.number) +
+               "</td><td class=\"line\"><div><span class=\"muted\">标准 " + "</span>" +
+               Marked(d.standard, d.output) + "</div><div><span class=\"muted\">输出 </span>" +
                Marked(d.output, d.standard) + "</div></td></tr>\n";
         }
       }
       h += "</table>\n";
     }
-    if (!c.output.empty()) h += "<div class=\"muted\">计算输出的最后部分:</div>\n<pre>" + E(c.output) + "</pre>\n";
+    if (!c.output.empty())
+      h += "<div class=\"muted\">计算输出的最后部分:</div>\n<pre>" + E(c.output) + "</pre>\n";
   }
   h += "</body>\n</html>\n";
   return h;

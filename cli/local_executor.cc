@@ -126,8 +126,8 @@ void LocalExecutor::Start(const Calculation& calc) {
   // Through syscall: Debian 12's header declares pidfd_open without C linkage.
   p->pidfd = static_cast<int>(syscall(SYS_pidfd_open, p->pid, 0));
   if (calc.timeout > 0)
-    p->deadline = p->start + std::chrono::duration_cast<Clock::duration>(
-                                 std::chrono::duration<double>(calc.timeout));
+    p->deadline =
+        p->start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(calc.timeout));
   procs_.push_back(std::move(p));
 }
 
@@ -172,8 +172,10 @@ bool LocalExecutor::Poll(Clock::time_point until) {
   bool without_pidfd = false;
   Clock::time_point next = until;
   for (auto& p : procs_) {
-    if (p->pidfd >= 0) fds.push_back({p->pidfd, POLLIN, 0});
-    else without_pidfd = true;
+    if (p->pidfd >= 0)
+      fds.push_back({p->pidfd, POLLIN, 0});
+    else
+      without_pidfd = true;
     if (p->out >= 0) fds.push_back({p->out, POLLIN, 0});
     next = std::min({next, p->timed_out ? Clock::time_point::max() : p->deadline, p->kill_at});
   }
@@ -198,7 +200,8 @@ bool LocalExecutor::Poll(Clock::time_point until) {
     // Seen without reaping first, so that the group can be swept while its id is still held.
     siginfo_t info{};
     info.si_pid = 0;
-    if (waitid(P_PID, static_cast<id_t>(p.pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0) {
+    if (waitid(P_PID, static_cast<id_t>(p.pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+        info.si_pid != 0) {
       // Whatever the calculation left running in its group goes with it.
       kill(-p.pid, SIGKILL);
       int status = 0;
@@ -242,7 +245,8 @@ std::vector<CalculationEnd> LocalExecutor::StopAll() {
   wake_fd_ = -1;
   while (!procs_.empty()) Poll(Clock::time_point::max());
   wake_fd_ = wake;
-  std::vector<CalculationEnd> ends(std::make_move_iterator(ended_.begin()), std::make_move_iterator(ended_.end()));
+  std::vector<CalculationEnd> ends(std::make_move_iterator(ended_.begin()),
+                                   std::make_move_iterator(ended_.end()));
   ended_.clear();
   return ends;
 }

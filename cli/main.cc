@@ -2,7 +2,6 @@
 // executable (its calculation a command run per case, side by side), checks a build,
 // shows the differences of a case, approves new standard results, writes JUnit and HTML.
 #include <CLI/CLI.hpp>
-
 #include <cstdio>
 #include <thread>
 
@@ -21,19 +20,22 @@ int Main(int argc, char** argv) {
   CLI::App app{"corvala4: correctness self-tests of calculation programs, on the Corvala4 module's engine"};
   app.require_subcommand(1);
   app.set_version_flag("--version", corvala4::kVersionText);
-  app.footer("Exit status: 0 success, 1 a mandatory case or the build did not pass (or a refusal),\n"
-             "2 bad usage or a definition file that cannot be used.");
+  app.footer(
+      "Exit status: 0 success, 1 a mandatory case or the build did not pass (or a refusal),\n"
+      "2 bad usage or a definition file that cannot be used.");
 
   std::string host;
   bool json = false;
-  CLI::App* list = app.add_subcommand("list", "every case as the test window lists it, with its folder and outputs");
+  CLI::App* list =
+      app.add_subcommand("list", "every case as the test window lists it, with its folder and outputs");
   list->add_option("HOST", host, kHostHelp)->required();
   list->add_flag("--json", json, "as JSON, for scripts");
 
   RunOptions run;
   run.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  CLI::App* run_cmd = app.add_subcommand("run", "calculate and compare the cases, record the build when every "
-                                                "mandatory case passed");
+  CLI::App* run_cmd = app.add_subcommand("run",
+                                         "calculate and compare the cases, record the build when every "
+                                         "mandatory case passed");
   run_cmd->add_option("HOST", run.host, kHostHelp)->required();
   run_cmd->add_option("--exec", run.exec,
                       "the calculation of a case, run in its working folder without a shell; placeholders "
@@ -48,8 +50,9 @@ int Main(int argc, char** argv) {
   run_cmd->add_option("--junit", run.junit, "write a JUnit XML report to FILE");
   run_cmd->add_option("--html", run.html, "write an HTML report to FILE");
 
-  CLI::App* status = app.add_subcommand("status", "whether the build on disk has passed every mandatory case "
-                                                  "(exit 0), with its identity");
+  CLI::App* status = app.add_subcommand("status",
+                                        "whether the build on disk has passed every mandatory case "
+                                        "(exit 0), with its identity");
   status->add_option("HOST", host, kHostHelp)->required();
 
   std::string case_name, file;
@@ -58,14 +61,16 @@ int Main(int argc, char** argv) {
   diff->add_option("HOST", host, kHostHelp)->required();
   diff->add_option("CASE", case_name, "the case, by caption or folder")->required();
   diff->add_option("FILE", file, "only this output");
-  diff->add_option("--max-lines", limits.max_lines, "changed lines shown per file (default 50); the rest are counted")
+  diff->add_option("--max-lines", limits.max_lines,
+                   "changed lines shown per file (default 50); the rest are counted")
       ->check(CLI::NonNegativeNumber);
   diff->add_option("--context", limits.context, "unchanged lines around a change (default 3)")
       ->check(CLI::NonNegativeNumber);
 
   std::vector<std::string> names;
   std::string reason;
-  CLI::App* approve = app.add_subcommand("approve", "the produced outputs of the cases become their new standard files");
+  CLI::App* approve =
+      app.add_subcommand("approve", "the produced outputs of the cases become their new standard files");
   approve->add_option("HOST", host, kHostHelp)->required();
   approve->add_option("CASE", names, "the cases, by caption or folder")->required();
   approve->add_option("--reason", reason, "why the results changed, for the approval log")->required();

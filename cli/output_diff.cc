@@ -11,7 +11,8 @@ namespace {
 
 class Hunks {
  public:
-  Hunks(const DiffLimits& limits, std::FILE* out, const std::string& header) : limits_(limits), out_(out), header_(header) {}
+  Hunks(const DiffLimits& limits, std::FILE* out, const std::string& header)
+      : limits_(limits), out_(out), header_(header) {}
 
   void Equal(const LinePair& pair) {
     if (open_) {
@@ -69,9 +70,9 @@ class Hunks {
       std::fputs(header_.c_str(), out_);
       header_.clear();
     }
-    std::fprintf(out_, "@@ -%lld,%lld +%lld,%lld @@\n", static_cast<long long>(s_count_ ? start_ : start_ - 1),
-                 static_cast<long long>(s_count_), static_cast<long long>(o_count_ ? start_ : start_ - 1),
-                 static_cast<long long>(o_count_));
+    std::fprintf(out_, "@@ -%lld,%lld +%lld,%lld @@\n",
+                 static_cast<long long>(s_count_ ? start_ : start_ - 1), static_cast<long long>(s_count_),
+                 static_cast<long long>(o_count_ ? start_ : start_ - 1), static_cast<long long>(o_count_));
     for (const std::string& line : lines_) std::fprintf(out_, "%s\n", line.c_str());
     open_ = false;
     trailing_ = 0;
@@ -95,8 +96,9 @@ class Hunks {
 
 }  // namespace
 
-DiffCounts WriteUnifiedDiff(const std::string& standardPath, const std::string& outputPath, const DiffLimits& limits,
-                            std::FILE* out, const std::string& standardLabel, const std::string& outputLabel) {
+DiffCounts WriteUnifiedDiff(const std::string& standardPath, const std::string& outputPath,
+                            const DiffLimits& limits, std::FILE* out, const std::string& standardLabel,
+                            const std::string& outputLabel) {
   DiffCounts counts;
   LinePairs pairs(standardPath, outputPath);
   Hunks hunks(limits, out, "--- " + standardLabel + "\n+++ " + outputLabel + "\n");

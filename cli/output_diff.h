@@ -23,8 +23,9 @@ struct DiffCounts {
 
 /// Writes the diff of the two files to `out` (nothing when every pair is the same bytes), with
 /// the labels as the files' names in its header. Fails with an Error naming a file that cannot be read.
-DiffCounts WriteUnifiedDiff(const std::string& standardPath, const std::string& outputPath, const DiffLimits& limits,
-                            std::FILE* out, const std::string& standardLabel, const std::string& outputLabel);
+DiffCounts WriteUnifiedDiff(const std::string& standardPath, const std::string& outputPath,
+                            const DiffLimits& limits, std::FILE* out, const std::string& standardLabel,
+                            const std::string& outputLabel);
 
 /// The marker line after a tolerated pair.
 inline constexpr const char* kToleratedMark = "\\ tolerated: a date line (年…月…日) matches any line";

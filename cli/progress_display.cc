@@ -68,8 +68,10 @@ void ProgressDisplay::ClearLive() {
 void ProgressDisplay::DrawLive() {
   if (!terminal_) return;
   double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-  std::string left = done_ > 0 ? "about " + Clock(elapsed / done_ * (total_ - done_)) + " left" : "time left not known yet";
-  std::fprintf(out_, "\r\033[K[%d/%d] %d running, %d not passed, %s", done_, total_, running_, failed_, left.c_str());
+  std::string left =
+      done_ > 0 ? "about " + Clock(elapsed / done_ * (total_ - done_)) + " left" : "time left not known yet";
+  std::fprintf(out_, "\r\033[K[%d/%d] %d running, %d not passed, %s", done_, total_, running_, failed_,
+               left.c_str());
   std::fflush(out_);
   live_shown_ = true;
 }

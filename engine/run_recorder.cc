@@ -55,7 +55,8 @@ void RunRecorder::CloseOpenCase() {
   CaseResult& r = run_.cases.back();
   r.seconds = Since(case_start_);
   const std::optional<Error>& failure = tester_.Driver().LastFailure();
-  r.outcome = failure && failure->Number() == CaseFolderMissingError ? CaseOutcome::FolderMissing : CaseOutcome::Error;
+  r.outcome = failure && failure->Number() == CaseFolderMissingError ? CaseOutcome::FolderMissing
+                                                                     : CaseOutcome::Error;
   r.reason = failure && failure->Number() != CancelError ? ErrSummaryText(*failure) : "测试被取消";
   open_raw_ = nullptr;
 }

@@ -212,7 +212,9 @@ std::string JUnitXml(const RunResult& run) {
 
 void WriteJUnitReport(const RunResult& run, const std::string& path) {
   if (int e = ReplaceFileAtomically(path, JUnitXml(run), 0644); e != 0)
-    throw Error(e == ENOENT ? err::PathNotFound : e == EACCES ? err::PermissionDenied : err::DeviceIO,
+    throw Error(e == ENOENT   ? err::PathNotFound
+                : e == EACCES ? err::PermissionDenied
+                              : err::DeviceIO,
                 kModuleSource, FormatMsg("无法写入测试报告'%0': %1", path, strerror(e)));
 }
 

@@ -75,7 +75,8 @@ class LinePairs::Reader {
   static void Take(Line& line, const char* p, size_t n) {
     if (line.kept.size() < kKeptLine) line.kept.append(p, std::min(n, kKeptLine - line.kept.size()));
     line.length += n;
-    for (size_t i = 0; i < n; ++i) line.hash = (line.hash ^ static_cast<unsigned char>(p[i])) * 1099511628211ull;
+    for (size_t i = 0; i < n; ++i)
+      line.hash = (line.hash ^ static_cast<unsigned char>(p[i])) * 1099511628211ull;
   }
 
   std::string path_;

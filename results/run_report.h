@@ -35,7 +35,7 @@ struct FileResult {
   bool keep = false;
   OutputFileState state = NotCompared;
   std::vector<LinePair> differences;  // the first pairs of lines the comparison does not accept
-  std::string problem;            // why the comparison or the search for a difference failed
+  std::string problem;                // why the comparison or the search for a difference failed
 };
 
 struct CaseResult {

@@ -44,7 +44,7 @@ TEST_F(ApproveCommand, ApprovedOutputsMakeTheNextRunPass) {
   EXPECT_EQ(fields[4], "new load combination");
   EXPECT_EQ(fields[5].rfind(h.host + " (", 0), 0u) << fields[5];
   EXPECT_NE(fields[5].find("sha256 "), std::string::npos);
-  EXPECT_EQ(std::filesystem::directory_iterator(h.Standard("changed")) ->path().string().find(".corvala4-"),
+  EXPECT_EQ(std::filesystem::directory_iterator(h.Standard("changed"))->path().string().find(".corvala4-"),
             std::string::npos);
 
   run = RunProgram({"run", h.host, "--cases", "changed"}, dir);
@@ -62,7 +62,8 @@ TEST_F(ApproveCommand, RefusesWhatItCannotVouchForAndChangesNothing) {
 
   ProgramRun run = RunProgram({"approve", h.host, "silent", "--reason", "r"}, dir);
   EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("silent: its outputs are missing in '" + h.Work("silent") + "': r.out"), std::string::npos)
+  EXPECT_NE(run.err.find("silent: its outputs are missing in '" + h.Work("silent") + "': r.out"),
+            std::string::npos)
       << run.err;
   EXPECT_EQ(ReadFile(h.Standard("silent") + "/r.out"), "result\n");
 

@@ -15,8 +15,9 @@ std::vector<std::string> Expand(const std::string& text) { return CommandTemplat
 TEST(CommandTemplate, WordsAreSplitAsAShellSplitsThemAndFilledWhole) {
   EXPECT_EQ(Expand(CommandTemplate::kDefault),
             (std::vector<std::string>{"/opt/calc", "/w/Beam 01/beam.prj", "12"}));
-  EXPECT_EQ(Expand("sh -c 'exec \"$0\" \"$1\"' {host} --case={caption} x{{y}}"),
-            (std::vector<std::string>{"sh", "-c", "exec \"$0\" \"$1\"", "/opt/calc", "--case=梁 'A'", "x{y}"}));
+  EXPECT_EQ(
+      Expand("sh -c 'exec \"$0\" \"$1\"' {host} --case={caption} x{{y}}"),
+      (std::vector<std::string>{"sh", "-c", "exec \"$0\" \"$1\"", "/opt/calc", "--case=梁 'A'", "x{y}"}));
   EXPECT_EQ(Expand("a\\ b \"c \\\"d\\\"\" '' {folder}"),
             (std::vector<std::string>{"a b", "c \"d\"", "", "/w/Beam 01"}));
   // A relative program with a slash is found from where corvala4 was started, not the working folder.
@@ -41,7 +42,8 @@ TEST(CommandTemplate, MistakesAreRefusedWithTheirReason) {
   EXPECT_EQ(why("calc \\"), "the command ends with a backslash");
   EXPECT_NE(why("calc {project"), "accepted");
   EXPECT_NE(why("calc project}"), "accepted");
-  EXPECT_EQ(why("calc {Project}"), "unknown placeholder {Project}; known are {host} {project} {func} {folder} {caption}");
+  EXPECT_EQ(why("calc {Project}"),
+            "unknown placeholder {Project}; known are {host} {project} {func} {folder} {caption}");
 }
 
 }  // namespace

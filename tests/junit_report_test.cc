@@ -82,7 +82,8 @@ TEST(JUnitReport, OneTestcasePerCaseAsCIServersReadIt) {
   EXPECT_EQ(doc.Count("//testcase[1]/*"), 0u);
 
   // A failure names every output file that is not the same, with its first differing line.
-  EXPECT_EQ(doc.Value("//testcase[2]/failure/@message"), "b.out: 内容不同, 第7行; c.out: 长度不同, 第3行; d.out: 未找到输出文件");
+  EXPECT_EQ(doc.Value("//testcase[2]/failure/@message"),
+            "b.out: 内容不同, 第7行; c.out: 长度不同, 第3行; d.out: 未找到输出文件");
   EXPECT_EQ(doc.Value("//testcase[2]/failure"),
             "a.out: 相同\nb.out: 内容不同\n  第7行不同\n  标准: M = 1.0\n  输出: M = 1.5\n"
             "c.out: 长度不同\n  第3行不同\n  标准: end\n  输出: (文件已结束)\nd.out: 未找到输出文件\n");
@@ -117,7 +118,8 @@ class QuietRunReport : public ::testing::Test {
     WriteFile(env.dir() / ("TestData/" + name + "/p.prj"), word);
     WriteFile(env.dir() / ("TestData/" + name + "/r.out"), "result\n");
     return "<自测试算例 名称=\"" + name + "\" 目录=\"" + name +
-           "\" 工程文件=\"p.prj\" 必测=\"y\" 功能代号=\"1\"><输出文件 保留=\"n\">r.out</输出文件></自测试算例>";
+           "\" 工程文件=\"p.prj\" 必测=\"y\" 功能代号=\"1\"><输出文件 "
+           "保留=\"n\">r.out</输出文件></自测试算例>";
   }
   void Define(const std::string& cases) {
     WriteFile(env.dir() / "CALC_TEST_DAT.XML",

@@ -60,7 +60,11 @@ TEST(LinePairs, LongLinesAndOtherCodePagesAreComparedWhole) {
   EXPECT_TRUE(p[1].equal);
 
   setenv("CORVALA4_CODEPAGE", "GBK", 1);
-  p = All(dir, "\xc8\xd5\xc6\xda 2026\xc4\xea" "1\xd4\xc2" "2\xc8\xd5\n", "other\n");  // 日期 2026年1月2日 in GBK
+  p = All(dir,
+          "\xc8\xd5\xc6\xda 2026\xc4\xea"
+          "1\xd4\xc2"
+          "2\xc8\xd5\n",
+          "other\n");  // 日期 2026年1月2日 in GBK
   ASSERT_EQ(p.size(), 1u);
   EXPECT_EQ(*p[0].standard, "日期 2026年1月2日");
   EXPECT_TRUE(p[0].tolerated);

@@ -59,7 +59,8 @@ TEST(LocalExecutor, EachCalculationEndsWithItsOwnStatusAndOutput) {
   EXPECT_EQ(ends[3].reason, "killed by signal 11 (SIGSEGV)");
   EXPECT_EQ(ends[4].output, "[]\n");
   EXPECT_EQ(ends[5].how, How::NotStarted);
-  EXPECT_EQ(ends[5].reason, "could not start '/no/such/program' in '" + dir.path() + "': No such file or directory");
+  EXPECT_EQ(ends[5].reason,
+            "could not start '/no/such/program' in '" + dir.path() + "': No such file or directory");
   EXPECT_EQ(ends[6].how, How::NotStarted);
   EXPECT_FALSE(ends[6].Succeeded());
   EXPECT_EQ(ends[7].output.size(), LocalExecutor::kOutputTail);  // the last part only

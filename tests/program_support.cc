@@ -70,8 +70,9 @@ ProgramRun RunProgram(const std::vector<std::string>& args, const TempDir& dir,
 ScriptHost::ScriptHost(const TempDir& dir, const std::string& name) : name_(name) {
   folder = dir / "host";
   host = folder + "/" + name;
-  WriteFile(host, "#!/bin/sh\n# $1: the project file, a shell snippet; $2: the function code\n"
-                  "cd \"$(dirname \"$1\")\" || exit 97\n. \"./$(basename \"$1\")\"\n");
+  WriteFile(host,
+            "#!/bin/sh\n# $1: the project file, a shell snippet; $2: the function code\n"
+            "cd \"$(dirname \"$1\")\" || exit 97\n. \"./$(basename \"$1\")\"\n");
   chmod(host.c_str(), 0755);
   definition_ = "TestData;standard results\n";
 }
@@ -90,8 +91,12 @@ void ScriptHost::Write() {
   WriteFile(folder + "/" + upper + "_TEST_DAT.TXT", definition_);
 }
 
-std::string ScriptHost::Standard(const std::string& caseName) const { return folder + "/TestData/" + caseName; }
-std::string ScriptHost::Work(const std::string& caseName) const { return folder + "/TestData_make/" + caseName; }
+std::string ScriptHost::Standard(const std::string& caseName) const {
+  return folder + "/TestData/" + caseName;
+}
+std::string ScriptHost::Work(const std::string& caseName) const {
+  return folder + "/TestData_make/" + caseName;
+}
 
 bool ScriptHost::Marker(const std::string& caseName) const {
   return Exists(Standard(caseName) + "/" + name_ + "_p_1_Passed.txt");
@@ -152,8 +157,10 @@ std::string XmlDocument::Validate(const std::string& schemaPath) const {
     problems = "the schema " + schemaPath + " cannot be read";
   } else {
     xmlSchemaValidCtxt* valid = xmlSchemaNewValidCtxt(schema);
-    xmlSchemaSetValidStructuredErrors(valid, reinterpret_cast<xmlStructuredErrorFunc>(CollectProblem), &problems);
-    if (xmlSchemaValidateDoc(valid, static_cast<xmlDoc*>(doc_)) != 0 && problems.empty()) problems = "invalid";
+    xmlSchemaSetValidStructuredErrors(valid, reinterpret_cast<xmlStructuredErrorFunc>(CollectProblem),
+                                      &problems);
+    if (xmlSchemaValidateDoc(valid, static_cast<xmlDoc*>(doc_)) != 0 && problems.empty())
+      problems = "invalid";
     xmlSchemaFreeValidCtxt(valid);
     xmlSchemaFree(schema);
   }

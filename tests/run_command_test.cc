@@ -38,9 +38,10 @@ std::vector<std::string> Outcomes(const std::string& report) {
   std::vector<std::string> out;
   for (const std::string& name : doc.Values("//testcase/@name")) {
     std::string at = "//testcase[@name='" + name + "']";
-    std::string kind = doc.Count(at + "/failure") ? "failure" : doc.Count(at + "/error") ? "error"
-                       : doc.Count(at + "/skipped")                                     ? "skipped"
-                                                                                        : "passed";
+    std::string kind = doc.Count(at + "/failure")   ? "failure"
+                       : doc.Count(at + "/error")   ? "error"
+                       : doc.Count(at + "/skipped") ? "skipped"
+                                                    : "passed";
     std::string message = kind == "passed" ? "" : doc.Value(at + "/" + kind + "/@message");
     for (size_t p; (p = message.find(dir)) != std::string::npos;) message.replace(p, dir.size(), "DIR");
     out.push_back(name + ":" + kind + ":" + message);
@@ -55,9 +56,8 @@ TEST(RunCommand, DrivesTheSampleHostThroughItsCalculationCommandLine) {
   std::filesystem::copy_file(SampleHostPath(), dir / "host/beamcalc");
   std::string host = dir / "host/beamcalc";
 
-  ProgramRun run = RunProgram({"run", host, "--exec", "{host} {project} {func}", "-j", "2", "--junit",
-                               dir / "report.xml"},
-                              dir);
+  ProgramRun run = RunProgram(
+      {"run", host, "--exec", "{host} {project} {func}", "-j", "2", "--junit", dir / "report.xml"}, dir);
   EXPECT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_NE(run.out.find("[6/6]测试结束"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("this build is correct"), std::string::npos) << run.out;
@@ -183,7 +183,8 @@ TEST(RunCommand, InterruptStopsEveryCalculationAndRecordsNothing) {
   for (const char* c : {"slow1", "slow2", "later"}) WriteFile(h.Standard(c) + "/calc_p_1_Passed.txt", "x");
 
   ProgramRun run = RunProgram({"run", h.host, "-j", "2", "--junit", dir / "r.xml"}, dir, [&](int pid) {
-    for (int i = 0; i < 200 && !(Exists(h.Work("slow1") + "/started") && Exists(h.Work("slow2") + "/started")); ++i)
+    for (int i = 0;
+         i < 200 && !(Exists(h.Work("slow1") + "/started") && Exists(h.Work("slow2") + "/started")); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     kill(pid, SIGINT);
   });
@@ -244,27 +245,30 @@ TEST(RunCommand, BadUsageAndUnusableDefinitionsExitWithTwo) {
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.err.find("holds no valid case"), std::string::npos) << run.err;
 
-  WriteFile(h.folder + "/CALC_TEST_DAT.XML", "<自测试配置><自测试标准目录>TestData</自测试标准目录><自测试算例 名称=");
+  WriteFile(h.folder + "/CALC_TEST_DAT.XML",
+            "<自测试配置><自测试标准目录>TestData</自测试标准目录><自测试算例 名称=");
   run = RunProgram({"list", h.host}, dir);
   EXPECT_EQ(run.status, 2);
-  EXPECT_NE(run.err.find("cannot read the definition file '" + h.folder + "/CALC_TEST_DAT.XML'"), std::string::npos)
+  EXPECT_NE(run.err.find("cannot read the definition file '" + h.folder + "/CALC_TEST_DAT.XML'"),
+            std::string::npos)
       << run.err;
   std::filesystem::remove(h.folder + "/CALC_TEST_DAT.XML");
   h.Write();
 
-  for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
-           {"run"},
-           {"run", h.host, "-j", "0"},
-           {"run", h.host, "--bogus"},
-           {"run", h.host, "--exec", "{host} {projekt}"},
-           {"run", h.host, "--cases", "nosuch"},
-           {"run", dir / "nohost"},
-           {"frobnicate"}}) {
+  for (std::vector<std::string> args :
+       std::vector<std::vector<std::string>>{{"run"},
+                                             {"run", h.host, "-j", "0"},
+                                             {"run", h.host, "--bogus"},
+                                             {"run", h.host, "--exec", "{host} {projekt}"},
+                                             {"run", h.host, "--cases", "nosuch"},
+                                             {"run", dir / "nohost"},
+                                             {"frobnicate"}}) {
     run = RunProgram(args, dir);
     EXPECT_EQ(run.status, 2) << args.back() << run.err;
     EXPECT_FALSE(run.err.empty()) << args.back();
   }
-  EXPECT_NE(RunProgram({"run", h.host, "--exec", "{host} {projekt}"}, dir).err.find("unknown placeholder {projekt}"),
+  EXPECT_NE(RunProgram({"run", h.host, "--exec", "{host} {projekt}"}, dir)
+                .err.find("unknown placeholder {projekt}"),
             std::string::npos);
   EXPECT_EQ(h.Record(), "");
   EXPECT_EQ(RunProgram({"run", "--help"}, dir).status, 0);
