@@ -1,0 +1,72 @@
+#include "cli/progress_display.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace corvala4::cli {
+namespace {
+
+/// What a display prints, as one text.
+class Printed {
+ public:
+  Printed() : file_(open_memstream(&data_, &size_)) {}
+  ~Printed() {
+    std::fclose(file_);
+    std::free(data_);
+  }
+  std::FILE* file() { return file_; }
+  std::string Text() {
+    std::fflush(file_);
+    return std::string(data_, size_);
+  }
+
+ private:
+  char* data_ = nullptr;
+  size_t size_ = 0;
+  std::FILE* file_;
+};
+
+CaseResult Failed() {
+  CaseResult c;
+  c.caption = "B";
+  c.outcome = CaseOutcome::CalculationFailed;
+  c.reason = "exit status 2";
+  c.output = "line 1\nline 2\nline 3\nline 4\nline 5\nline 6\n";
+  return c;
+}
+
+TEST(ProgressDisplay, WithoutATerminalTheModulesLinesAndWhyACaseFailed) {
+  Printed out;
+  ProgressDisplay display(out.file(), false);
+  display.Lines({"---", "[1/2]开始测试算例'B' ...", "[1/2]测试<失败>,耗时0分0秒."});
+  display.CaseEnded(Failed());
+  display.Counts(1, 1, 1, 2);  // no live line without a terminal
+  CaseResult ok;
+  ok.outcome = CaseOutcome::Passed;
+  display.CaseEnded(ok);
+  display.Finish();
+  EXPECT_EQ(out.Text(),
+            "---\n[1/2]开始测试算例'B' ...\n[1/2]测试<失败>,耗时0分0秒.\n"
+            "    exit status 2\n    | line 2\n    | line 3\n    | line 4\n    | line 5\n    | line 6\n");
+}
+
+TEST(ProgressDisplay, OnATerminalOneLiveLineAndALineForEachCaseThatDidNotPass) {
+  Printed out;
+  ProgressDisplay display(out.file(), true);
+  display.Lines({"[0/3]开始测试 ... ."});  // the module's lines stay off a terminal
+  display.Counts(0, 2, 0, 3);
+  display.CaseEnded(Failed());
+  display.Counts(1, 1, 1, 3);
+  display.Finish();
+  std::string text = out.Text();
+  EXPECT_EQ(text.find("开始测试"), std::string::npos);
+  EXPECT_EQ(text.rfind("\r\033[K[0/3] 2 running, 0 not passed, time left not known yet", 0), 0u) << text;
+  EXPECT_NE(text.find("\r\033[K失败 B\n    exit status 2\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\r\033[K[1/3] 1 running, 1 not passed, about 0:00 left"), std::string::npos) << text;
+  EXPECT_EQ(text.substr(text.size() - 4), "\r\033[K");  // cleared before the closing words
+}
+
+}  // namespace
+}  // namespace corvala4::cli
