@@ -1,8 +1,10 @@
 #include "cli/commands.h"
 
+#include <string.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 
 #include "cli/approval.h"
 #include "cli/build_identity.h"
@@ -40,6 +42,15 @@ std::string Shown(const std::string& path) {
   if (!getcwd(cwd, sizeof cwd)) return path;
   std::string prefix = std::string(cwd) + "/";
   return path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size()) : path;
+}
+
+/// A report's folder must take the file: said before a long run, not after it.
+void RequireWritableFolder(const std::string& option, const std::string& path) {
+  if (path.empty()) return;
+  size_t slash = path.find_last_of('/');
+  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  if (access(folder.c_str(), W_OK | X_OK) != 0)
+    throw CommandError(2, option + ": cannot write into the folder '" + folder + "': " + strerror(errno));
 }
 
 std::string Plural(size_t n, const char* one, const char* many) {
@@ -200,6 +211,8 @@ int RunCommand(const RunOptions& o, std::FILE* out, std::FILE* err) {
       throw CommandError(2, std::string("--exec: ") + e.what());
     }
   }();
+  RequireWritableFolder("--junit", o.junit);
+  RequireWritableFolder("--html", o.html);
   HostSession session(o.host);
   TesterCore& core = session.Core();
   std::vector<std::shared_ptr<TestCaseImpl>> cases =

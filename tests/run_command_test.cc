@@ -262,6 +262,7 @@ TEST(RunCommand, BadUsageAndUnusableDefinitionsExitWithTwo) {
                                              {"run", h.host, "--exec", "{host} {projekt}"},
                                              {"run", h.host, "--cases", "nosuch"},
                                              {"run", dir / "nohost"},
+           {"run", h.host, "--junit", dir / "no/such/folder/r.xml"},
                                              {"frobnicate"}}) {
     run = RunProgram(args, dir);
     EXPECT_EQ(run.status, 2) << args.back() << run.err;
