@@ -1,5 +1,6 @@
 #include "cli/calculation_record.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -30,7 +31,16 @@ bool WriteCalculationRecord(const std::string& workingFolder, const CalculationR
                      "\n" + "modified=" + std::to_string(static_cast<long long>(r.build.modified)) + "\n" +
                      "sha256=" + r.build.sha256 + "\n" +
                      "finished=" + std::to_string(static_cast<long long>(r.finished)) + "\n";
-  return ReplaceFileAtomically(RecordFileOf(workingFolder), text, 0644) == 0;
+  // Through a temporary file and a rename, so approve never reads half a record; not forced
+  // to the disk, as a record lost in a crash only makes approve refuse.
+  std::string path = RecordFileOf(workingFolder), temp = path + ".new";
+  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  if (close(fd) != 0) written = false;
+  if (written && rename(temp.c_str(), path.c_str()) == 0) return true;
+  unlink(temp.c_str());
+  return false;
 }
 
 bool RemoveCalculationRecord(const std::string& workingFolder) {
