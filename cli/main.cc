@@ -2,6 +2,7 @@
 // executable (its calculation a command run per case, side by side), checks a build,
 // shows the differences of a case, approves new standard results, writes JUnit and HTML.
 #include <CLI/CLI.hpp>
+#include <signal.h>
 #include <cstdio>
 #include <thread>
 
@@ -102,4 +103,9 @@ int Main(int argc, char** argv) {
 
 }  // namespace
 
-int main(int argc, char** argv) { return Main(argc, argv); }
+int main(int argc, char** argv) {
+  // A reader that went away (`corvala4 run ... | head`) must not end a run halfway, with its
+  // calculations left running: what cannot be printed is dropped.
+  signal(SIGPIPE, SIG_IGN);
+  return Main(argc, argv);
+}

@@ -13,7 +13,7 @@ namespace {
 
 int g_pipe[2] = {-1, -1};
 volatile sig_atomic_t g_received = 0;
-struct sigaction g_old_int, g_old_term;
+struct sigaction g_old_int, g_old_term, g_old_hup;
 
 void OnStop(int sig) {
   int saved = errno;
@@ -36,11 +36,14 @@ StopSignals::StopSignals() {
   sigemptyset(&sa.sa_mask);
   sigaction(SIGINT, &sa, &g_old_int);
   sigaction(SIGTERM, &sa, &g_old_term);
+  // A closed terminal ends the run the same way, never leaving calculations behind.
+  sigaction(SIGHUP, &sa, &g_old_hup);
 }
 
 StopSignals::~StopSignals() {
   sigaction(SIGINT, &g_old_int, nullptr);
   sigaction(SIGTERM, &g_old_term, nullptr);
+  sigaction(SIGHUP, &g_old_hup, nullptr);
   close(g_pipe[0]);
   close(g_pipe[1]);
   g_pipe[0] = g_pipe[1] = -1;

@@ -7,7 +7,7 @@ namespace corvala4::cli {
 
 class StopSignals {
  public:
-  /// Catches SIGINT and SIGTERM until destroyed (one object at a time).
+  /// Catches SIGINT, SIGTERM and SIGHUP until destroyed (one object at a time).
   StopSignals();
   ~StopSignals();
   StopSignals(const StopSignals&) = delete;
