@@ -208,7 +208,10 @@ void CaseRunner::Stop(int signal, std::vector<CalculationEnd> ends) {
     Slot& slot = slots_[end.id];
     --running_;
     slot.result.outcome = CaseOutcome::Stopped;
-    slot.result.reason = "stopped" + by + " (" + end.reason + ")";
+    // A calculation that happened to end just before the stop is unfinished all the same:
+    // it was not compared.
+    bool stopped = end.how == CalculationEnd::How::Stopped;
+    slot.result.reason = "stopped" + by + (stopped ? "" : " (" + end.reason + ")");
     slot.result.output = FromCodePage(end.output);
     slot.result.facts = end.facts;
     // Its outputs were deleted for the calculation that did not end: it has not passed.
