@@ -45,30 +45,37 @@ class QuietHost : public TesterEvents {
   void BeforeOneTest(TestCase&) override { Lap(); }
   void DoTest(TestCase& tc) override {
     Clock::time_point start = Clock::now();
+    double start_cpu = ThreadCpu();
     volatile double x = 0;
     for (double end = ThreadCpu() + 0.25; ThreadCpu() < end;)
       for (int i = 0; i < 10000; ++i) x = x + i * 0.5;
     std::filesystem::copy_file(tc.ProjectFile(), tc.TestCaseFolder() + "/r.out",
                                std::filesystem::copy_options::overwrite_existing);
     calculation_ += Since(start);
+    calculation_cpu_ += ThreadCpu() - start_cpu;
   }
   void AfterAllTest(TestCases&) override { Lap(); }
-  double own = 0;
+  double own = 0;      // wall time
+  double own_cpu = 0;  // this thread's CPU time
 
  private:
   void Lap() {
-    if (started_) own += Since(lap_) - calculation_;
+    if (started_) {
+      own += Since(lap_) - calculation_;
+      own_cpu += ThreadCpu() - lap_cpu_ - calculation_cpu_;
+    }
     started_ = true;
-    calculation_ = 0;
+    calculation_ = calculation_cpu_ = 0;
     lap_ = Clock::now();
+    lap_cpu_ = ThreadCpu();
   }
   static double Since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
   bool started_ = false;
   Clock::time_point lap_;
-  double calculation_ = 0;
+  double lap_cpu_ = 0, calculation_ = 0, calculation_cpu_ = 0;
 };
 
-double RunnerSeconds(const std::string& host, int jobs, double& ownPerCase) {
+double RunnerSeconds(const std::string& host, int jobs, double& ownPerCase, double& ownCpuPerCase) {
   cli::HostSession session(host);
   cli::LocalExecutor executor;
   cli::CommandTemplate command(cli::CommandTemplate::kDefault);
@@ -76,6 +83,7 @@ double RunnerSeconds(const std::string& host, int jobs, double& ownPerCase) {
   BuildIdentity build = cli::IdentifyBuild(host);
   double seconds = Seconds([&] { runner.Run(session.Cases()->Cases(), build, nullptr); });
   ownPerCase = runner.EngineSeconds() / kCases;
+  ownCpuPerCase = runner.EngineCpuSeconds() / kCases;
   return seconds;
 }
 
@@ -100,13 +108,15 @@ void BM_CliRun(benchmark::State& state) {
   Write(dir / "BURN_TEST_DAT.XML", xml + "</自测试配置>");
 
   double j1 = 1e9, j2 = 1e9, quiet = 0, own1 = 1e9, own2 = 1e9, quiet_own = 0;
+  double cpu1 = 1e9, quiet_cpu = 1e9;
   for (auto _ : state) {
     // The best of two rounds each: the machine may be busy with other work for a while.
     for (int round = 0; round < 2; ++round) {
-      double own = 0;
-      j1 = std::min(j1, RunnerSeconds(host, 1, own));
+      double own = 0, cpu = 0;
+      j1 = std::min(j1, RunnerSeconds(host, 1, own, cpu));
       own1 = std::min(own1, own);
-      j2 = std::min(j2, RunnerSeconds(host, 2, own));
+      cpu1 = std::min(cpu1, cpu);
+      j2 = std::min(j2, RunnerSeconds(host, 2, own, cpu));
       own2 = std::min(own2, own);
     }
     quiet_own = 1e9;
@@ -118,6 +128,7 @@ void BM_CliRun(benchmark::State& state) {
       quiet = Seconds([&] { tester.LaunchNoUI(); });
       tester.Unsubscribe(calc);
       quiet_own = std::min(quiet_own, calc.own / kCases);
+      quiet_cpu = std::min(quiet_cpu, calc.own_cpu / kCases);
     }
   }
   state.counters["j1_s"] = j1;
@@ -127,15 +138,20 @@ void BM_CliRun(benchmark::State& state) {
   state.counters["runner_own_ms_per_case"] = own1 * 1e3;
   state.counters["quiet_own_ms_per_case"] = quiet_own * 1e3;
   state.counters["runner_over_quiet"] = own1 / quiet_own;
+  state.counters["runner_cpu_ms_per_case"] = cpu1 * 1e3;
+  state.counters["quiet_cpu_ms_per_case"] = quiet_cpu * 1e3;
+  state.counters["runner_over_quiet_cpu"] = cpu1 / quiet_cpu;
   double load[3] = {0, 0, 0};
   getloadavg(load, 3);
   std::printf(
       "-j 1 %.2f s, -j 2 %.2f s (load average %.1f): -j 2 takes %.2f of the -j 1 time (at most 0.6): %s\n",
       j1, j2, load[0], j2 / j1, j2 / j1 <= 0.6 ? "met" : "NOT MET");
-  std::printf(
-      "runner's own cost %.2f ms a case (-j 2: %.2f ms), quiet run's %.2f ms: %.2f times (at most 1.2): %s\n",
-      own1 * 1e3, own2 * 1e3, quiet_own * 1e3, own1 / quiet_own, own1 / quiet_own <= 1.2 ? "met" : "NOT MET");
-  if (j2 / j1 > 0.6 || own1 / quiet_own > 1.2) state.SkipWithError("a target of the runner was not met");
+  // The cost is judged in CPU time: in wall time a busy machine's waiting decides the figure.
+  std::printf("runner's own cost a case: %.2f ms CPU, %.2f ms wall (-j 2: %.2f ms wall); quiet run's: "
+              "%.2f ms CPU, %.2f ms wall; in CPU %.2f times (at most 1.2): %s\n",
+              cpu1 * 1e3, own1 * 1e3, own2 * 1e3, quiet_cpu * 1e3, quiet_own * 1e3, cpu1 / quiet_cpu,
+              cpu1 / quiet_cpu <= 1.2 ? "met" : "NOT MET");
+  if (j2 / j1 > 0.6 || cpu1 / quiet_cpu > 1.2) state.SkipWithError("a target of the runner was not met");
   SetLogFilePath("");
 }
 BENCHMARK(BM_CliRun)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);

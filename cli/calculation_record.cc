@@ -26,25 +26,25 @@ std::string RecordFileOf(const std::string& workingFolder) {
 }
 
 bool WriteCalculationRecord(const std::string& workingFolder, const CalculationRecord& r) {
-  std::string text = "success=" + std::string(r.success ? "1" : "0") + "\n" + "reason=" + Flat(r.reason) +
-                     "\n" + "host=" + Flat(r.build.path) + "\n" + "size=" + std::to_string(r.build.size) +
-                     "\n" + "modified=" + std::to_string(static_cast<long long>(r.build.modified)) + "\n" +
+  // "success" comes last: a record cut short by a crash has none, and approve refuses it.
+  std::string text = "reason=" + Flat(r.reason) + "\n" + "host=" + Flat(r.build.path) + "\n" +
+                     "size=" + std::to_string(r.build.size) + "\n" +
+                     "modified=" + std::to_string(static_cast<long long>(r.build.modified)) + "\n" +
                      "sha256=" + r.build.sha256 + "\n" +
-                     "finished=" + std::to_string(static_cast<long long>(r.finished)) + "\n";
-  // Through a temporary file and a rename, so approve never reads half a record; not forced
-  // to the disk, as a record lost in a crash only makes approve refuse.
-  std::string path = RecordFileOf(workingFolder), temp = path + ".new";
-  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+                     "finished=" + std::to_string(static_cast<long long>(r.finished)) + "\n" +
+                     "success=" + std::string(r.success ? "1" : "0") + "\n";
+  // Written over the file in place: a new file per case would cost the run more than the
+  // rest of the record's work.
+  int fd = open(RecordFileOf(workingFolder).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
   bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-  if (close(fd) != 0) written = false;
-  if (written && rename(temp.c_str(), path.c_str()) == 0) return true;
-  unlink(temp.c_str());
-  return false;
+  return close(fd) == 0 && written;
 }
 
-bool RemoveCalculationRecord(const std::string& workingFolder) {
-  return unlink(RecordFileOf(workingFolder).c_str()) == 0 || errno == ENOENT;
+bool ClearCalculationRecord(const std::string& workingFolder) {
+  int fd = open(RecordFileOf(workingFolder).c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT;
+  return close(fd) == 0;
 }
 
 std::optional<CalculationRecord> ReadCalculationRecord(const std::string& workingFolder) {

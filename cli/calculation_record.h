@@ -20,10 +20,10 @@ struct CalculationRecord {
 
 /// The record's file in a working folder.
 std::string RecordFileOf(const std::string& workingFolder);
-/// Writes the record (atomically); false when it cannot be written.
+/// Writes the record; false when it cannot be written. A record cut short reads as none.
 bool WriteCalculationRecord(const std::string& workingFolder, const CalculationRecord& record);
-/// Removes a record left by an earlier calculation; false when one stays.
-bool RemoveCalculationRecord(const std::string& workingFolder);
+/// Empties a record left by an earlier calculation, which then reads as none; false when it stays.
+bool ClearCalculationRecord(const std::string& workingFolder);
 /// The record, or none when the folder holds none that can be read.
 std::optional<CalculationRecord> ReadCalculationRecord(const std::string& workingFolder);
 

@@ -2,6 +2,7 @@
 
 #include <string.h>
 #include <sys/stat.h>
+#include <time.h>
 
 #include <chrono>
 #include <filesystem>
@@ -26,6 +27,12 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 double Since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
+
+double ThreadCpuSeconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
 
 /// The working folder's place below the work directory, for telling which cases share one.
 std::string FolderKey(const std::string& folder) {
@@ -133,6 +140,7 @@ void CaseRunner::StartCase(int k) {
   Slot& slot = slots_[k];
   TestCaseImpl& tc = *slot.tc;
   RunDriver& driver = session_.Core().Driver();
+  double cpu = ThreadCpuSeconds();
   slot.start = Clock::now();
   lines_ = &slot.lines;
   bool prepared = driver.PrepareCase(slot.tc);
@@ -147,7 +155,7 @@ void CaseRunner::StartCase(int k) {
       calc.argv = command_.Expand(
           {session_.Host(), tc.ProjectFile(), std::to_string(tc.FuncNum()), calc.folder, tc.Caption()});
       slot.folder = calc.folder;
-      RemoveCalculationRecord(calc.folder);
+      ClearCalculationRecord(calc.folder);
     } catch (...) {
       prepared = false;
       slot.result.outcome = CaseOutcome::Error;
@@ -160,6 +168,7 @@ void CaseRunner::StartCase(int k) {
     slot.result.reason = failure ? OneLine(std::make_exception_ptr(*failure)) : "the preparation failed";
   }
   engine_seconds_ += Since(slot.start);
+  engine_cpu_seconds_ += ThreadCpuSeconds() - cpu;
   if (!prepared) {
     Done(slot);
     return;
@@ -175,6 +184,7 @@ void CaseRunner::FinishCase(int k, const CalculationEnd& end) {
   Slot& slot = slots_[k];
   TestCaseImpl& tc = *slot.tc;
   --running_;
+  double cpu = ThreadCpuSeconds();
   Clock::time_point t0 = Clock::now();
   tc.SetSuccess(end.Succeeded());
   lines_ = &slot.lines;
@@ -199,6 +209,7 @@ void CaseRunner::FinishCase(int k, const CalculationEnd& end) {
   }
   WriteCalculationRecord(slot.folder, {end.Succeeded(), end.reason, build_, std::time(nullptr)});
   engine_seconds_ += Since(t0);
+  engine_cpu_seconds_ += ThreadCpuSeconds() - cpu;
   Done(slot);
 }
 

@@ -49,6 +49,8 @@ class CaseRunner {
   /// Seconds this thread spent on the module's steps of the cases (preparation,
   /// comparison, pass markers and the runner's own records), for the benchmark.
   double EngineSeconds() const { return engine_seconds_; }
+  /// The same in this thread's CPU time, which other work on a busy machine does not distort.
+  double EngineCpuSeconds() const { return engine_cpu_seconds_; }
 
  private:
   struct Slot;
@@ -70,6 +72,7 @@ class CaseRunner {
   int done_ = 0;
   int failed_ = 0;
   double engine_seconds_ = 0;
+  double engine_cpu_seconds_ = 0;
   /// Where the module's progress lines go now.
   std::vector<std::string>* lines_ = nullptr;
   class LineCollector;
