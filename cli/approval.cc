@@ -33,6 +33,16 @@ bool IsFolder(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+timespec ModifiedAt(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return {};
+  return st.st_mtim;
+}
+
+bool Later(const timespec& a, const timespec& b) {
+  return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
+}
+
 bool SameBytes(const std::string& a, const std::string& b) {
   struct stat sa {
   }, sb{};
@@ -144,7 +154,8 @@ Approval ApproveCase(TestCaseImpl& tc, const std::string& reason, const std::str
     std::string name, output, standard;
   };
   std::vector<Pair> files;
-  std::string missing;
+  std::string missing, newer;
+  timespec recorded = ModifiedAt(RecordFileOf(folder));
   for (const std::shared_ptr<OutputFile>& file : *tc.OutputFiles()) {
     if (!StaysInside(file->Name())) {
       a.message = "the output '" + file->Name() + "' names a place outside the case's folders";
@@ -152,10 +163,17 @@ Approval ApproveCase(TestCaseImpl& tc, const std::string& reason, const std::str
     }
     std::string output = file->OutputPath();
     if (!IsFile(output)) missing += (missing.empty() ? "" : ", ") + file->Name();
+    else if (Later(ModifiedAt(output), recorded)) newer += (newer.empty() ? "" : ", ") + file->Name();
     files.push_back({file->Name(), output, file->StandardPath()});
   }
   if (!missing.empty()) {
     a.message = "its outputs are missing in '" + folder + "': " + missing;
+    return a;
+  }
+  // Written after the recorded calculation (by a host's own run, or by hand): not its outputs.
+  if (!newer.empty()) {
+    a.message =
+        "its outputs changed after its last calculation by `corvala4 run`: " + newer + "; run the case first";
     return a;
   }
 

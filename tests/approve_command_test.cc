@@ -83,6 +83,15 @@ TEST_F(ApproveCommand, RefusesWhatItCannotVouchForAndChangesNothing) {
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("no calculation by `corvala4 run` is recorded"), std::string::npos) << run.err;
   EXPECT_EQ(ReadFile(h.Standard("never") + "/r.out"), "result\n");
+
+  // Outputs written after the recorded calculation are not the outputs it vouches for.
+  RunProgram({"run", h.host, "--cases", "never"}, dir);
+  EXPECT_TRUE(h.Marker("never"));
+  WriteFile(h.Work("never") + "/r.out", "edited by hand\n");
+  run = RunProgram({"approve", h.host, "never", "--reason", "r"}, dir);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("changed after its last calculation"), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFile(h.Standard("never") + "/r.out"), "result\n");
   EXPECT_EQ(Log(), "");
 
   EXPECT_EQ(RunProgram({"approve", h.host, "never"}, dir).status, 2);
