@@ -2,7 +2,9 @@
 // that succeeded and only when every declared output is there.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "tests/program_support.h"
 
@@ -87,6 +89,7 @@ TEST_F(ApproveCommand, RefusesWhatItCannotVouchForAndChangesNothing) {
   // Outputs written after the recorded calculation are not the outputs it vouches for.
   RunProgram({"run", h.host, "--cases", "never"}, dir);
   EXPECT_TRUE(h.Marker("never"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // past the file system's clock tick
   WriteFile(h.Work("never") + "/r.out", "edited by hand\n");
   run = RunProgram({"approve", h.host, "never", "--reason", "r"}, dir);
   EXPECT_EQ(run.status, 1);
