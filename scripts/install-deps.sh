@@ -1,12 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests, the windows and the report's screenshot
-# (chromium) need, and the locale with a decimal comma that one test reads numbers under;
-# only what is missing.
+# Installs the Debian packages the build, the tests and the windows need, and the locale
+# with a decimal comma that one test reads numbers under; only what is missing.
 set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config git
   libre2-dev libxml2-dev qt6-base-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libcli11-dev libssl-dev chromium
+  libcli11-dev libssl-dev
   xvfb xdotool x11-apps imagemagick fonts-wqy-zenhei locales)
 locale_name=de_DE.UTF-8
 
