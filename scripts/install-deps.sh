@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the windows need, and the locale
+# Installs the Debian packages the build, the tests and the windows need (the file browser
+# is reached through xdg-open and gdbus), and the locale
 # with a decimal comma that one test reads numbers under; only what is missing.
 set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config git
   libre2-dev libxml2-dev qt6-base-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
   libcli11-dev libssl-dev
-  xvfb xdotool x11-apps imagemagick fonts-wqy-zenhei locales)
+  xvfb xdotool x11-apps imagemagick fonts-wqy-zenhei locales xdg-utils libglib2.0-bin)
 locale_name=de_DE.UTF-8
 
 sudo_cmd=()

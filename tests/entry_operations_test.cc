@@ -242,12 +242,7 @@ TEST_F(EntryOperationsTest, AReadOnlyHostFolderReportsTheFailedRecord) {
 }
 
 TEST_F(EntryOperationsTest, CompareFoldersHandsTheWorkingFolderFirst) {
-  struct Capture : ProcessLauncher {
-    void Start(const std::vector<std::string>& argv, const std::string&) override { started.push_back(argv); }
-    std::vector<std::vector<std::string>> started;
-  };
-  auto capture = std::make_shared<Capture>();
-  SetProcessLauncher(capture);
+  testing::ScopedCapturingLauncher capture;
   WriteFile(env.dir() / "tool", "");
   TesterCore::Of(tester).OpenContext();
   Setting().SetExternalToolEnabled(true);
@@ -255,11 +250,10 @@ TEST_F(EntryOperationsTest, CompareFoldersHandsTheWorkingFolderFirst) {
   TesterCore::Of(tester).SetStandardFolder(env.dir() / "TestData");
   TesterCore::Of(tester).CompareFoldersWithTool();
   TesterCore::Of(tester).CloseContext();
-  SetProcessLauncher(nullptr);
-  ASSERT_EQ(1u, capture->started.size());
+  ASSERT_EQ(1u, capture->calls.size());
   EXPECT_EQ(
       (std::vector<std::string>{env.dir() / "tool", env.dir() / "TestData_make", env.dir() / "TestData"}),
-      capture->started[0]);
+      capture->calls[0]);
 }
 
 }  // namespace

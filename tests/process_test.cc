@@ -80,5 +80,18 @@ TEST(ProcessTest, FailureToStartRaisesTheClassicNumbers) {
   EXPECT_EQ(Children(), 0);
 }
 
+TEST(ProcessTest, RunWaitsAndAnswersTheExitStatusWithTheOutputDiscarded) {
+  TempDir dir;
+  std::string script = dir / "status.sh";
+  WriteFile(script, "#!/bin/sh\necho noise; echo more >&2; sleep 0.2; echo \"$1\" > \"$2\"; exit $1\n");
+  chmod(script.c_str(), 0755);
+  EXPECT_EQ(0, CurrentProcessLauncher().Run({script, "0", dir / "a"}, "x"));
+  EXPECT_EQ("0\n", ReadFile(dir / "a"));
+  EXPECT_EQ(3, CurrentProcessLauncher().Run({script, "3", dir / "b"}, "x"));
+  EXPECT_EQ(-1, CurrentProcessLauncher().Run({"/bin/sh", "-c", "kill -9 $$"}, "x"));
+  EXPECT_EQ(53, ErrorOf([&] { CurrentProcessLauncher().Run({dir / "missing"}, "x"); }));
+  EXPECT_EQ(Children(), 0);
+}
+
 }  // namespace
 }  // namespace corvala4

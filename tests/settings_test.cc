@@ -85,34 +85,20 @@ TEST_F(SettingsStoreTest, DamagedStoreIsReadAsFarAsItCanBeAndKept) {
   EXPECT_EQ(files, 1u);
 }
 
-class CapturingLauncher : public ProcessLauncher {
- public:
-  void Start(const std::vector<std::string>& argv, const std::string& commandText) override {
-    calls.push_back(argv);
-    texts.push_back(commandText);
-  }
-  std::vector<std::vector<std::string>> calls;
-  std::vector<std::string> texts;
-};
-
 class GlobalSettingTest : public ::testing::Test {
  protected:
   void SetUp() override {
     tester.SetHostEXE(env.dir() / "host/calc");
     TesterCore::Of(tester).OpenContext();
     TesterCore::Of(tester).SetShowUI(true);
-    SetProcessLauncher(launcher);
   }
-  void TearDown() override {
-    SetProcessLauncher(nullptr);
-    TesterCore::Of(tester).CloseContext();
-  }
+  void TearDown() override { TesterCore::Of(tester).CloseContext(); }
   std::string Store() const { return env.dir() / ("config/corvala4/" + SettingsAppName() + ".ini"); }
 
   IsolatedEnvironment env;
   ScopedScriptedUI ui;
   Tester tester;
-  std::shared_ptr<CapturingLauncher> launcher = std::make_shared<CapturingLauncher>();
+  testing::ScopedCapturingLauncher launcher;
   GlobalSetting setting;
 };
 

@@ -199,22 +199,14 @@ TEST_F(TestCaseTest, HostsKeepSeparateMarkers) {
   EXPECT_FALSE(tc->Passed());
 }
 
-class CapturingLauncher : public ProcessLauncher {
- public:
-  void Start(const std::vector<std::string>& argv, const std::string&) override { calls.push_back(argv); }
-  std::vector<std::vector<std::string>> calls;
-};
-
 TEST_F(TestCaseTest, CompareWithToolGetsTheWorkingFolderFirst) {
-  auto launcher = std::make_shared<CapturingLauncher>();
-  SetProcessLauncher(launcher);
+  testing::ScopedCapturingLauncher launcher;
   WriteFile(env.dir() / "tool/compare", "");
   Setting().SetExternalToolEnabled(true);
   Setting().SetExternalToolPath(env.dir() / "tool/compare");
   auto tc = MakeCase("Beam01", {"beam.out"});
   tc->CompareWithTool();
   tc->OutputFiles()->Item(1)->CompareWithTool();
-  SetProcessLauncher(nullptr);
   ASSERT_EQ(2u, launcher->calls.size());
   ASSERT_EQ(3u, launcher->calls[0].size());
   EXPECT_EQ(Work("Beam01"), launcher->calls[0][1]);

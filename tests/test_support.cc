@@ -81,6 +81,23 @@ ScopedScriptedUI::ScopedScriptedUI() : ui_(std::make_shared<ScriptedUserInterfac
 }
 ScopedScriptedUI::~ScopedScriptedUI() { SetUserInterface(nullptr); }
 
+void CapturingLauncher::Start(const std::vector<std::string>& argv, const std::string& commandText) {
+  calls.push_back(argv);
+  texts.push_back(commandText);
+  if (start_error) throw Error(start_error, "Corvala4", "无法启动程序'" + argv[0] + "'.<+>captured");
+}
+
+int CapturingLauncher::Run(const std::vector<std::string>& argv, const std::string& commandText) {
+  runs.push_back(argv);
+  texts.push_back(commandText);
+  return run_status;
+}
+
+ScopedCapturingLauncher::ScopedCapturingLauncher() : launcher_(std::make_shared<CapturingLauncher>()) {
+  SetProcessLauncher(launcher_);
+}
+ScopedCapturingLauncher::~ScopedCapturingLauncher() { SetProcessLauncher(nullptr); }
+
 TempDir::TempDir() {
   std::string templ = (std::filesystem::temp_directory_path() / "corvala4-test-XXXXXX").string();
   char* made = mkdtemp(templ.data());

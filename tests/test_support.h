@@ -5,6 +5,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "corvala4/tester.h"
 #include "corvala4/tester_events.h"
 #include "corvala4/user_interface.h"
+#include "foundation/platform/process.h"
 
 namespace corvala4::testing {
 
@@ -92,6 +94,31 @@ class ScopedScriptedUI {
 
  private:
   std::shared_ptr<ScriptedUserInterface> ui_;
+};
+
+/// Records the programs the module would start, and starts none.
+class CapturingLauncher : public ProcessLauncher {
+ public:
+  void Start(const std::vector<std::string>& argv, const std::string& commandText) override;
+  int Run(const std::vector<std::string>& argv, const std::string& commandText) override;
+
+  std::vector<std::vector<std::string>> calls;  // each Start, in order
+  std::vector<std::vector<std::string>> runs;   // each Run, in order
+  std::vector<std::string> texts;               // the command text of every call, in order
+  int run_status = 0;                           // what every Run answers
+  int32_t start_error = 0;                      // when not 0, Start raises this number
+};
+
+/// Installs a fresh capturing launcher for the lifetime of the object.
+class ScopedCapturingLauncher {
+ public:
+  ScopedCapturingLauncher();
+  ~ScopedCapturingLauncher();
+  CapturingLauncher& operator*() { return *launcher_; }
+  CapturingLauncher* operator->() { return launcher_.get(); }
+
+ private:
+  std::shared_ptr<CapturingLauncher> launcher_;
 };
 
 /// A fresh folder under the system's temporary folder, removed with everything in it.

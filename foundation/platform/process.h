@@ -1,4 +1,4 @@
-// Starting another program without waiting: an argument array, never a shell.
+// Starting another program, with or without waiting: an argument array, never a shell.
 #pragma once
 
 #include <spawn.h>
@@ -15,6 +15,9 @@ class ProcessLauncher {
   /// Starts argv[0] with the arguments exactly as given. commandText is the same call as one
   /// line, as a user reads it in a log; it is never run. Failure to start raises an Error.
   virtual void Start(const std::vector<std::string>& argv, const std::string& commandText) = 0;
+  /// Runs argv[0] with its output and errors discarded, waits for it and returns its exit
+  /// status (-1 when a signal ended it). Failure to start raises an Error.
+  virtual int Run(const std::vector<std::string>& argv, const std::string& commandText) = 0;
 };
 
 /// Initialises spawn attributes under which a child starts with default signal handling and
