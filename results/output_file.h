@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "foundation/windows_api.h"
+
 namespace corvala4 {
 
 class TestCaseImpl;
@@ -21,7 +23,7 @@ enum OutputFileState : int32_t {
 };
 
 /// The display text of a state ("未知" for a value outside the six).
-std::string OutputFileStateText(OutputFileState state);
+CORVALA4_WINDOWS_API std::string OutputFileStateText(OutputFileState state);
 
 /// The comparison state of one output file, and the comparison itself.
 class OutputFileStatus {
@@ -47,7 +49,7 @@ class OutputFileStatus {
   OutputFileState state_ = NotCompared;
 };
 
-class OutputFile {
+class CORVALA4_WINDOWS_API OutputFile {
  public:
   OutputFile();
   ~OutputFile();

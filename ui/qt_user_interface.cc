@@ -9,6 +9,8 @@
 #include "engine/tester_core.h"
 #include "foundation/format_msg.h"
 #include "foundation/run_context.h"
+#include "model/test_case.h"
+#include "ui/compare_window.h"
 #include "ui/design.h"
 #include "ui/display_probe.h"
 #include "ui/error_dialog.h"
@@ -52,6 +54,7 @@ QtUserInterface::~QtUserInterface() {
     (void)error_dialog_.release();
     (void)test_window_.release();
     (void)status_window_.release();
+    (void)compare_window_.release();
   }
 }
 
@@ -71,6 +74,7 @@ void QtUserInterface::Leave() {
   error_dialog_.reset();
   test_window_.reset();
   status_window_.reset();
+  compare_window_.reset();
   own_app_.reset();
 }
 
@@ -159,8 +163,11 @@ void QtUserInterface::StatusClear() {
   if (status_window_ && !status_window_->isHidden()) status_window_->mobjReporter_Clear();
 }
 
-void QtUserInterface::ShowCompareWindow(TestCase&) {
-  MsgBox(FormatMsg(kNotYetTemplate, "比较窗口"), kOkOnly | kInformation, kDefaultMessageTitle, {}, 0);
+void QtUserInterface::ShowCompareWindow(TestCase& tc) {
+  Session session(*this);
+  if (!session.Up()) return headless_.ShowCompareWindow(tc);
+  if (!compare_window_) compare_window_ = std::make_unique<frm比较>();
+  compare_window_->ShowForCase(dynamic_cast<TestCaseImpl&>(tc));
 }
 
 void QtUserInterface::ShowUnitRunner(Tester&) {

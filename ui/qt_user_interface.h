@@ -15,6 +15,7 @@ class QApplication;
 
 namespace corvala4 {
 
+class frm比较;
 class frm错误;
 class frm测试;
 class frm状态;
@@ -65,6 +66,7 @@ class QtUserInterface : public UserInterface {
   std::unique_ptr<frm错误> error_dialog_;
   std::unique_ptr<frm测试> test_window_;
   std::unique_ptr<frm状态> status_window_;
+  std::unique_ptr<frm比较> compare_window_;
   /// Answers for the windows when the display has gone away since the library was loaded.
   HeadlessUserInterface headless_;
 };
