@@ -30,7 +30,7 @@ CORVALA4_WINDOWS_API Globals& G();
 /// The shared facade; error 91 when no context has created one yet.
 CORVALA4_WINDOWS_API DetailedFSO& FSO();
 Registry& Reg();
-GlobalSetting& Setting();
+CORVALA4_WINDOWS_API GlobalSetting& Setting();
 /// The tester of the open context; error 91 when none is open.
 RunContext& Current();
 

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "foundation/windows_api.h"
+
 namespace corvala4 {
 
 /// Sections and keys of the settings in the per-user store.
@@ -15,7 +17,7 @@ inline constexpr const char* kKeyPath = "Path";
 inline constexpr const char* kSectionAdvanced = "Advanced";
 inline constexpr const char* kKeyStatWindow = "EnalbeStatWindow";
 
-class GlobalSetting {
+class CORVALA4_WINDOWS_API GlobalSetting {
  public:
   /// What a double-click in the case list does: 0 test, 1 compare outputs, 2 compare folders.
   int32_t DoubleClickAction();
