@@ -28,7 +28,10 @@ void ScriptedUserInterface::ShowStatusWindow(Tester&, bool quiet) {
   calls.push_back("StatusWindow");
   status_quiet = quiet;
 }
-void ScriptedUserInterface::ShowCompareWindow(TestCase&) { calls.push_back("CompareWindow"); }
+void ScriptedUserInterface::ShowCompareWindow(TestCase& tc) {
+  calls.push_back("CompareWindow");
+  compared.push_back(tc.Caption());
+}
 void ScriptedUserInterface::ShowUnitRunner(Tester&) { calls.push_back("UnitRunner"); }
 
 void RecordingHost::CheckCancel(bool& Cancel) {

@@ -43,6 +43,7 @@ class ScriptedUserInterface : public UserInterface {
   std::vector<Box> boxes;
   std::vector<std::pair<std::string, std::string>> errors;  // summary, details
   std::vector<std::string> calls;                           // windows, in order
+  std::vector<std::string> compared;                        // the case of each compare window
   std::vector<std::string> status_lines;
   int do_events = 0;
   int operations_begun = 0, operations_ended = 0;

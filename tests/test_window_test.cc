@@ -4,17 +4,23 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
 
+#include "foundation/globals.h"
+#include "settings/global_setting.h"
 #include "tests/window_fixture.h"
 
 namespace corvala4 {
 namespace {
+
+using testing::WriteFile;
 
 class TestWindowTest : public testing::RunFixture {
  protected:
@@ -60,12 +66,19 @@ class TestWindowTest : public testing::RunFixture {
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, entry.center());
     QApplication::processEvents();
   }
+  void DoubleClickEntry(int row, Qt::KeyboardModifiers modifiers = {}) {
+    QRect place = List()->visualItemRect(List()->item(row));
+    QTest::mouseClick(List()->viewport(), Qt::LeftButton, modifiers, place.center());
+    QTest::mouseDClick(List()->viewport(), Qt::LeftButton, modifiers, place.center());
+  }
+  QAction* Item(const char* name) { return Control<QAction>(name); }
   std::vector<std::string> Prompts() {
     std::vector<std::string> prompts;
     for (const auto& box : ui->boxes) prompts.push_back(box.prompt);
     return prompts;
   }
 
+  testing::ScopedCapturingLauncher launcher;
   frm测试 window;
 };
 
@@ -259,14 +272,171 @@ TEST_F(TestWindowTest, AFailingHandlerShowsTheErrorAndTheWindowGoesOn) {
   EXPECT_TRUE(window.isVisible());
 }
 
-TEST_F(TestWindowTest, LaterCommandsSayTheyAreNotThereYet) {
+TEST_F(TestWindowTest, TheCaseMenuHasItsItemsInOrderAndPopsUpAtARightClickOrTheButton) {
   Define({"A"});
   Show();
-  QTest::mouseClick(Control<QPushButton>("cmd选项"), Qt::LeftButton);
+  auto* menu = Control<QMenu>("mnu快捷菜单");
+  QStringList items;
+  for (QAction* item : menu->actions())
+    items << item->objectName() + "=" + item->text() + (item->isSeparator() ? "|" : "");
+  EXPECT_EQ(QStringList({"mnu比较算例的输出文件=比较算例(&F) ...", "mnu比较目录=比较目录(&L)", "mnu_s10=-|",
+                         "mnu刷新=刷新(&E)", "mnu_s20=-|", "mnu定位算例的标准目录=定位算例的标准目录(&D)",
+                         "mnu定位标准目录=定位标准目录(&S)", "mnu_s25=-|",
+                         "mnu定位算例的输出目录=定位算例的输出目录(&O)", "mnu定位输出目录=定位输出目录(&R)",
+                         "mnu_s30=-|", "mnu重置算例的状态=重置算例的状态(&R)",
+                         "mnu删除算例的输出目录=删除算例的输出目录(&C)"}),
+            items);
+  EXPECT_EQ(QKeySequence(Qt::Key_F5), Item("mnu刷新")->shortcut());
+
+  int popups = 0;
+  auto close = [&](QWidget* popup) {
+    popups += popup == menu;
+    QTest::keyClick(popup, Qt::Key_Escape);
+  };
+  testing::WhenPopup(close);
+  QRect entry = List()->visualItemRect(List()->item(0));
+  // What a right-button click on the list makes.
+  QContextMenuEvent event(QContextMenuEvent::Mouse, entry.center(), List()->viewport()->mapToGlobal(entry.center()));
+  QApplication::sendEvent(List()->viewport(), &event);
+  testing::WhenPopup(close);
   QTest::mouseClick(Control<QPushButton>("cmd操作菜单"), Qt::LeftButton);
-  EXPECT_EQ(std::vector<std::string>({"选项对话框尚未完成,暂不能使用.", "算例操作菜单尚未完成,暂不能使用."}),
-            Prompts());
+  EXPECT_EQ(2, popups);
+  EXPECT_TRUE(ui->boxes.empty());
+}
+
+TEST_F(TestWindowTest, ResetCountsACaseWithoutItsFolderAsResetAndRefillsTheList) {
+  Define({"A", "B-", "C", "D"});
+  Open();
+  Pass({1, 3, 4});
+  window.Load(core());
+  ShowActive();
+  ClickEntry(0);
+  ClickEntry(2, Qt::ShiftModifier);
+  Item("mnu重置算例的状态")->trigger();
+  EXPECT_EQ(std::vector<std::string>({"重置3个算例 (成功:3 失败:0)"}), Prompts());
   EXPECT_EQ(64, ui->boxes[0].style);
+  EXPECT_EQ(QStringList({"A", "B(缺失)", "C", "D(通过)"}), Entries());
+  EXPECT_FALSE(core().TestCases()->At(1)->Passed());
+  EXPECT_FALSE(core().TestCases()->At(3)->Passed());
+}
+
+TEST_F(TestWindowTest, DeleteRemovesTheWorkingFoldersOfTheSelectedCases) {
+  Define({"A", "B", "C-"});
+  Show();
+  Item("mnu删除算例的输出目录")->trigger();
+  EXPECT_EQ(std::vector<std::string>({"删除0个目录 (成功: 0 失败: 0)"}), Prompts());
+
+  std::string work = env.dir() / "TestData_make";
+  WriteFile(work + "/A/r.out", "x");
+  WriteFile(work + "/B/r.out", "x");
+  Shortcut(1);
+  Item("mnu删除算例的输出目录")->trigger();
+  EXPECT_EQ(std::vector<std::string>({"删除0个目录 (成功: 0 失败: 0)", "算例'C'不存在!", "删除2个目录 (成功: 2 失败: 0)"}),
+            Prompts());
+  EXPECT_FALSE(testing::Exists(work + "/A"));
+  EXPECT_FALSE(testing::Exists(work + "/B"));
+  EXPECT_EQ(QStringList({"A", "B", "C(缺失)"}), Entries());
+}
+
+TEST_F(TestWindowTest, TheDoubleClickActionIsReadAtEveryDoubleClick) {
+  Define({"A", "B 梁", "C"});
+  Show();
+  WriteFile(env.dir() / "tool", "");
+  Setting().SetExternalToolPath(env.dir() / "tool");
+  Setting().SetDoubleClickAction(2);
+  ClickEntry(0);
+  DoubleClickEntry(1, Qt::ControlModifier);  // two cases selected
+  std::string work = env.dir() / "TestData_make", std = env.dir() / "TestData";
+  ASSERT_EQ(2u, launcher->calls.size());
+  EXPECT_EQ((std::vector<std::string>{env.dir() / "tool", work + "/A", std + "/A"}), launcher->calls[0]);
+  EXPECT_EQ((std::vector<std::string>{env.dir() / "tool", work + "/B 梁", std + "/B 梁"}), launcher->calls[1]);
+
+  Setting().SetDoubleClickAction(1);
+  DoubleClickEntry(2);
+  EXPECT_EQ(std::vector<std::string>({"C"}), ui->compared);
+  Setting().SetDoubleClickAction(3);
+  DoubleClickEntry(0);
+  Setting().SetDoubleClickAction(-1);
+  DoubleClickEntry(0);
+  EXPECT_EQ(2u, launcher->calls.size());
+  EXPECT_EQ(1u, ui->compared.size());
+  EXPECT_TRUE(ui->boxes.empty());
+
+  Setting().SetDoubleClickAction(0);
+  DoubleClickEntry(1);
+  EXPECT_EQ(std::vector<std::string>({"B 梁"}), Calculated());
+  EXPECT_TRUE(window.isHidden());
+}
+
+TEST_F(TestWindowTest, CompareCommandsHandTheSelectedCasesOrTheRootFolders) {
+  Define({"A", "B", "C-"});
+  Show();
+  WriteFile(env.dir() / "tool", "");
+  Setting().SetExternalToolPath(env.dir() / "tool");
+  Shortcut(1);
+  Item("mnu比较算例的输出文件")->trigger();
+  EXPECT_EQ(std::vector<std::string>({"A", "B"}), ui->compared);
+  Item("mnu比较目录")->trigger();
+  ASSERT_EQ(1u, launcher->calls.size());
+  EXPECT_EQ((std::vector<std::string>{env.dir() / "tool", env.dir() / "TestData_make", env.dir() / "TestData"}),
+            launcher->calls[0]);
+}
+
+TEST_F(TestWindowTest, FoldersOpenInTheFileBrowserEachAsOneArgument) {
+  Define({"A", "梁 '一'", "C-"});
+  Show();
+  std::string work = env.dir() / "TestData_make", std = env.dir() / "TestData";
+  Shortcut(1);
+  Item("mnu定位算例的标准目录")->trigger();
+  Item("mnu定位算例的输出目录")->trigger();
+  Item("mnu定位标准目录")->trigger();
+  Item("mnu定位输出目录")->trigger();
+  std::vector<std::vector<std::string>> opened;
+  for (const std::string& folder : {std + "/A", std + "/梁 '一'", work + "/A", work + "/梁 '一'", std, work})
+    opened.push_back({"xdg-open", folder});
+  EXPECT_EQ(opened, launcher->calls);
+  EXPECT_EQ("explorer.exe \"" + std + "/梁 '一'\"", launcher->texts[1]);
+  EXPECT_TRUE(testing::Exists(work));
+
+  // Without xdg-open the user is told what is missing.
+  launcher->start_error = 53;
+  Item("mnu定位标准目录")->trigger();
+  ASSERT_EQ(1u, ui->errors.size());
+  EXPECT_EQ("无法打开文件浏览器:未找到程序'xdg-open'.", ui->errors[0].first);
+  EXPECT_TRUE(window.isVisible());
+}
+
+TEST_F(TestWindowTest, OnlyTheDefinitionFilePanelOffersToShowTheFile) {
+  Define({"A"});
+  Show();
+  unsetenv("DBUS_SESSION_BUS_ADDRESS");
+  QTest::mouseDClick(Control<QLabel>("已选算例"), Qt::LeftButton);
+  EXPECT_TRUE(ui->boxes.empty());
+  std::string file = env.dir() / "CALC_TEST_DAT.XML";
+  ui->answers = {kCancel, kOk};
+  QTest::mouseDClick(Control<QLabel>("配置文件"), Qt::LeftButton);
+  ASSERT_EQ(1u, ui->boxes.size());
+  EXPECT_EQ(file + "\r\n是否定位文件?", ui->boxes[0].prompt);
+  EXPECT_EQ("配置文件", ui->boxes[0].title);
+  EXPECT_EQ(65, ui->boxes[0].style);
+  EXPECT_TRUE(launcher->calls.empty());
+  QTest::mouseDClick(Control<QLabel>("配置文件"), Qt::LeftButton);
+  ASSERT_EQ(1u, launcher->calls.size());
+  EXPECT_EQ((std::vector<std::string>{"xdg-open", env.dir().path()}), launcher->calls[0]);
+  EXPECT_EQ("explorer.exe /e, /select, \"" + file + "\"", launcher->texts[0]);
+}
+
+TEST_F(TestWindowTest, TheOptionsDialogOpensModallyAndTheDetailsAreRefreshedAfter) {
+  Define({"A"});
+  Show();
+  QString opened;
+  testing::WhenModal([&](QWidget* dialog) {
+    opened = dialog->objectName();
+    QTest::keyClick(dialog, Qt::Key_Escape);
+  });
+  QTest::mouseClick(Control<QPushButton>("cmd选项"), Qt::LeftButton);
+  EXPECT_EQ("frm选项", opened);
+  EXPECT_TRUE(window.isVisible());
   QTest::mouseClick(Control<QPushButton>("cmd取消"), Qt::LeftButton);
   EXPECT_TRUE(window.isHidden());
   EXPECT_EQ(QDialog::Rejected, window.result());

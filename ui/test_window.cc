@@ -21,11 +21,14 @@
 #include "foundation/detailed_fso.h"
 #include "foundation/format_msg.h"
 #include "foundation/globals.h"
+#include "foundation/platform/file_browser.h"
 #include "foundation/value.h"
 #include "model/test_case.h"
 #include "model/test_cases.h"
 #include "results/output_files.h"
+#include "settings/global_setting.h"
 #include "ui/design.h"
+#include "ui/options_dialog.h"
 
 namespace corvala4 {
 
@@ -83,9 +86,23 @@ frm测试::frm测试() {
   }
   panels_.back()->setMinimumWidth(Twips(3630));
   panels_.back()->setToolTip("双击显示详细信息");
-  // Its items come with the case commands.
   mnu快捷菜单 = new QMenu(this);
   mnu快捷菜单->setObjectName("mnu快捷菜单");
+  QAction* mnu比较算例的输出文件 = MenuItem("mnu比较算例的输出文件", "比较算例(&F) ...");
+  QAction* mnu比较目录 = MenuItem("mnu比较目录", "比较目录(&L)");
+  MenuSeparator("mnu_s10");
+  QAction* mnu刷新 = MenuItem("mnu刷新", "刷新(&E)");
+  mnu刷新->setShortcut(Qt::Key_F5);
+  mnu刷新->setShortcutVisibleInContextMenu(true);
+  MenuSeparator("mnu_s20");
+  QAction* mnu定位算例的标准目录 = MenuItem("mnu定位算例的标准目录", "定位算例的标准目录(&D)");
+  QAction* mnu定位标准目录 = MenuItem("mnu定位标准目录", "定位标准目录(&S)");
+  MenuSeparator("mnu_s25");
+  QAction* mnu定位算例的输出目录 = MenuItem("mnu定位算例的输出目录", "定位算例的输出目录(&O)");
+  QAction* mnu定位输出目录 = MenuItem("mnu定位输出目录", "定位输出目录(&R)");
+  MenuSeparator("mnu_s30");
+  QAction* mnu重置算例的状态 = MenuItem("mnu重置算例的状态", "重置算例的状态(&R)");
+  QAction* mnu删除算例的输出目录 = MenuItem("mnu删除算例的输出目录", "删除算例的输出目录(&C)");
 
   connect(new QShortcut(Qt::Key_F5, this), &QShortcut::activated, this, [this] { Form_KeyF5(); });
   connect(TestList, &QListWidget::itemSelectionChanged, this, [this] { TestList_Click(); });
@@ -98,10 +115,33 @@ frm测试::frm测试() {
   connect(cmd安静测试, &QPushButton::clicked, this, [this] { cmd安静测试_Click(); });
   connect(cmd正常测试, &QPushButton::clicked, this, [this] { cmd正常测试_Click(); });
   connect(cmd取消, &QPushButton::clicked, this, [this] { cmd取消_Click(); });
+  connect(mnu比较算例的输出文件, &QAction::triggered, this, [this] { mnu比较算例的输出文件_Click(); });
+  connect(mnu比较目录, &QAction::triggered, this, [this] { mnu比较目录_Click(); });
+  connect(mnu刷新, &QAction::triggered, this, [this] { mnu刷新_Click(); });
+  connect(mnu定位算例的标准目录, &QAction::triggered, this, [this] { mnu定位算例的标准目录_Click(); });
+  connect(mnu定位标准目录, &QAction::triggered, this, [this] { mnu定位标准目录_Click(); });
+  connect(mnu定位算例的输出目录, &QAction::triggered, this, [this] { mnu定位算例的输出目录_Click(); });
+  connect(mnu定位输出目录, &QAction::triggered, this, [this] { mnu定位输出目录_Click(); });
+  connect(mnu重置算例的状态, &QAction::triggered, this, [this] { mnu重置算例的状态_Click(); });
+  connect(mnu删除算例的输出目录, &QAction::triggered, this, [this] { mnu删除算例的输出目录_Click(); });
 
   setMinimumSize(kDesignedClient);
   resize(kDesignedClient);
   Form_Resize();
+}
+
+frm测试::~frm测试() = default;
+
+QAction* frm测试::MenuItem(const char* name, const char* caption) {
+  QAction* item = mnu快捷菜单->addAction(caption);
+  item->setObjectName(name);
+  return item;
+}
+
+void frm测试::MenuSeparator(const char* name) {
+  QAction* separator = mnu快捷菜单->addSeparator();
+  separator->setObjectName(name);
+  separator->setText("-");
 }
 
 void frm测试::ShowModal(TesterCore& tester) {
@@ -292,7 +332,15 @@ void frm测试::TestList_Click() {
 }
 
 void frm测试::TestList_DblClick() {
-  // The configured double-click action comes with the case commands.
+  Handle([&] {
+    // Read at every double-click: the options dialog may have changed it meanwhile.
+    switch (Setting().DoubleClickAction()) {
+      case 0: StartRun(GetSelectedCases(), false); break;
+      case 1: CompareCases(GetSelectedCases()); break;
+      case 2: CompareCaseFolders(GetSelectedCases()); break;
+      default: break;
+    }
+  });
 }
 
 void frm测试::TestList_RightClick() {
@@ -317,7 +365,8 @@ void frm测试::Combo过滤器_Click(int index) {
 
 void frm测试::cmd选项_Click() {
   Handle([&] {
-    mobjTester_->ShowMessage(FormatMsg(kNotYetTemplate, "选项对话框"), kOkOnly | kInformation);
+    if (!options_) options_ = std::make_unique<frm选项>();
+    options_->ShowModal(*mobjTester_);
     RefreshDetails();
   });
 }
@@ -336,16 +385,101 @@ void frm测试::cmd正常测试_Click() {
 
 void frm测试::cmd取消_Click() { reject(); }
 
-void frm测试::StatusBar_PanelDblClick(const QString&) {
-  // The definition-file panel's command comes with the case commands.
+void frm测试::StatusBar_PanelDblClick(const QString& key) {
+  if (key != "配置文件") return;
+  Handle([&] {
+    std::string file = mobjTester_->DefinitionFile();
+    if (mobjTester_->ShowMessage(file + "\r\n是否定位文件?", kOkCancel | kInformation, "配置文件") == kOk)
+      ShowFileInBrowser(file);
+  });
 }
 
-void frm测试::PopupCaseMenu() {
-  if (mnu快捷菜单->isEmpty()) {
-    mobjTester_->ShowMessage(FormatMsg(kNotYetTemplate, "算例操作菜单"), kOkOnly | kInformation);
-    return;
-  }
-  mnu快捷菜单->exec(QCursor::pos());
+void frm测试::PopupCaseMenu() { mnu快捷菜单->exec(QCursor::pos()); }
+
+void frm测试::mnu比较算例的输出文件_Click() {
+  Handle([&] { CompareCases(GetSelectedCases()); });
 }
+
+void frm测试::mnu比较目录_Click() {
+  Handle([&] { mobjTester_->CompareFoldersWithTool(); });
+}
+
+void frm测试::mnu刷新_Click() {
+  Handle([&] { RefreshList(); });
+}
+
+void frm测试::mnu定位算例的标准目录_Click() {
+  Handle([&] {
+    std::shared_ptr<TestCasesImpl> cases = GetSelectedCases();
+    for (const std::shared_ptr<TestCaseImpl>& tc : cases->Cases()) OpenFolder(tc->StandardFolder());
+  });
+}
+
+void frm测试::mnu定位标准目录_Click() {
+  Handle([&] { OpenFolder(mobjTester_->StandardFolder()); });
+}
+
+void frm测试::mnu定位算例的输出目录_Click() {
+  Handle([&] {
+    std::shared_ptr<TestCasesImpl> cases = GetSelectedCases();
+    for (const std::shared_ptr<TestCaseImpl>& tc : cases->Cases()) OpenFolder(tc->TestCaseFolder());
+  });
+}
+
+void frm测试::mnu定位输出目录_Click() {
+  // The working directory is made when it is asked for.
+  Handle([&] { OpenFolder(mobjTester_->WorkFolder()); });
+}
+
+void frm测试::mnu重置算例的状态_Click() {
+  Handle([&] {
+    // Walks the list itself: a case whose folder is missing is left as it is, and counts as reset.
+    int total = 0, succeeded = 0;
+    for (int row = 0; row < TestList->count(); ++row) {
+      if (!TestList->item(row)->isSelected()) continue;
+      std::string caption = TestList->item(row)->text().toStdString();
+      try {
+        std::shared_ptr<TestCaseImpl> tc = CaseOfRow(row);
+        caption = tc->Caption();
+        if (tc->StandardFolderExists()) tc->SetPassed(false);
+        ++succeeded;
+      } catch (...) {
+        mobjTester_->ShowMessage("算例 '" + caption + "'重置失败!", kOkOnly | kCritical);
+      }
+      ++total;
+    }
+    RefreshList();
+    mobjTester_->ShowMessage(FormatMsg("重置%0个算例 (成功:%1 失败:%2)", total, succeeded, total - succeeded),
+                             kOkOnly | kInformation);
+  });
+}
+
+void frm测试::mnu删除算例的输出目录_Click() {
+  Handle([&] {
+    std::shared_ptr<TestCasesImpl> cases = GetSelectedCases();
+    int total = 0, succeeded = 0;
+    for (const std::shared_ptr<TestCaseImpl>& tc : cases->Cases()) {
+      try {
+        tc->RemoveTestFolder();
+        ++succeeded;
+      } catch (...) {
+        ShowCaught();
+      }
+      ++total;
+    }
+    mobjTester_->ShowMessage(FormatMsg("删除%0个目录 (成功: %1 失败: %2)", total, succeeded, total - succeeded),
+                             kOkOnly | kInformation);
+  });
+}
+
+void frm测试::CompareCases(const std::shared_ptr<TestCasesImpl>& cases) {
+  for (const std::shared_ptr<TestCaseImpl>& tc : cases->Cases()) CurrentUserInterface().ShowCompareWindow(*tc);
+}
+
+void frm测试::CompareCaseFolders(const std::shared_ptr<TestCasesImpl>& cases) {
+  for (const std::shared_ptr<TestCaseImpl>& tc : cases->Cases()) tc->CompareWithTool();
+}
+
+void frm测试::OpenFolder(const std::string& path) { OpenFolderInBrowser(path); }
 
 }  // namespace corvala4

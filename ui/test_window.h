@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 class QComboBox;
@@ -15,6 +16,7 @@ class QListWidget;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
+class QAction;
 class QStatusBar;
 
 namespace corvala4 {
@@ -22,10 +24,12 @@ namespace corvala4 {
 class TesterCore;
 class TestCaseImpl;
 class TestCasesImpl;
+class frm选项;
 
 class frm测试 : public QDialog {
  public:
   frm测试();
+  ~frm测试() override;
 
   /// Loads the window for the tester of the open context and shows it modally;
   /// returns when it closes.
@@ -52,6 +56,14 @@ class frm测试 : public QDialog {
   void SelectMandatoryNotPassed();
   void InvertSelection();
 
+  // Case commands.
+  /// The compare window for each case in turn, the next when the user has closed the last.
+  void CompareCases(const std::shared_ptr<TestCasesImpl>& cases);
+  /// Each case's working folder and its standard folder to the external compare program.
+  void CompareCaseFolders(const std::shared_ptr<TestCasesImpl>& cases);
+  /// The folder in the desktop's file browser, without waiting for it.
+  void OpenFolder(const std::string& path);
+
  protected:
   void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -70,8 +82,19 @@ class frm测试 : public QDialog {
   void cmd正常测试_Click();
   void cmd取消_Click();
   void StatusBar_PanelDblClick(const QString& key);
+  void mnu比较算例的输出文件_Click();
+  void mnu比较目录_Click();
+  void mnu刷新_Click();
+  void mnu定位算例的标准目录_Click();
+  void mnu定位标准目录_Click();
+  void mnu定位算例的输出目录_Click();
+  void mnu定位输出目录_Click();
+  void mnu重置算例的状态_Click();
+  void mnu删除算例的输出目录_Click();
   /// The case commands' popup menu, at the mouse.
   void PopupCaseMenu();
+  QAction* MenuItem(const char* name, const char* caption);
+  void MenuSeparator(const char* name);
 
   std::shared_ptr<TestCaseImpl> CaseOfRow(int row);
   /// Sets each entry's selected state from what the rule says of it and its case.
@@ -90,6 +113,7 @@ class frm测试 : public QDialog {
   QStatusBar* StatusBar;
   std::vector<QLabel*> panels_;
   QMenu* mnu快捷菜单;
+  std::unique_ptr<frm选项> options_;
 };
 
 }  // namespace corvala4
