@@ -8,7 +8,9 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 
+#include "corvala4/unit_tests.h"
 #include "foundation/errors.h"
 #include "tests/window_fixture.h"
 #include "ui/error_dialog.h"
@@ -83,18 +85,12 @@ TEST(QtUserInterfaceTest, MessageBoxesShowTheStyleAndAnswerWithItsNumbers) {
   EXPECT_EQ(kNo, qt.MsgBox("?", 3 + 256, "Veltrana", "", 0));
 }
 
-TEST(QtUserInterfaceTest, YieldRunsPendingEventsAndTheUnitRunnerSaysItIsNotThereYet) {
+TEST(QtUserInterfaceTest, YieldRunsPendingEvents) {
   QtUserInterface qt;
   bool ran = false;
   QTimer::singleShot(0, [&] { ran = true; });
   qt.DoEvents();
   EXPECT_TRUE(ran);
-
-  QStringList texts;
-  Tester tester;
-  AnswerBoxes(1, &texts);
-  qt.ShowUnitRunner(tester);
-  EXPECT_EQ(QStringList({"单元测试窗口尚未完成,暂不能使用."}), texts);
 }
 
 class QtLaunchTest : public testing::RunFixture {
@@ -134,6 +130,42 @@ TEST_F(QtLaunchTest, TwoLaunchesInARowShowTheWindowFreshlyEachTime) {
   });
   tester.Launch();
   EXPECT_EQ(QStringList({"A(必测)(通过)", "B(通过)"}), second);
+}
+
+TEST_F(QtLaunchTest, AFailedCaseOpensTheCompareWindowOnYes) {
+  Define({"A!"});
+  host.output["A"] = "not ok\n";
+  Open();
+  QStringList boxes;
+  QString title, state;
+  WhenModal([&](QWidget* box) {
+    boxes << qobject_cast<QMessageBox*>(box)->text();
+    WhenModal([&](QWidget* window) {
+      title = window->windowTitle();
+      state = window->findChild<QTreeWidget*>("lv输出文件")->topLevelItem(0)->text(2);
+      QTest::keyClick(window, Qt::Key_Escape);
+    });
+    ButtonNamed(box, "是(&Y)")->click();
+  });
+  core().Driver().RunCases(core().TestCases(), false);
+  EXPECT_EQ(QStringList({"算例'A'未通过,是否查看测试结果?"}), boxes);
+  EXPECT_EQ("比较算例'A'的输出文件", title);
+  EXPECT_EQ("长度不同", state);
+}
+
+TEST_F(QtLaunchTest, TheUnitRunnerRunsTheHostsTestsThroughIUnitTest) {
+  RegisterUnitTest("adds", [] {});
+  QString title, summary;
+  WhenModal([&](QWidget* form) {
+    title = form->windowTitle();
+    form->findChild<QPushButton*>("btnRun")->click();
+    summary = form->findChild<QLabel*>("lblSummary")->text();
+    form->findChild<QPushButton*>("btnClose")->click();
+  });
+  tester.UnitTest().Launch();
+  ClearUnitTests();
+  EXPECT_EQ("Form1", title);
+  EXPECT_EQ("Tests: 1, passed: 1, failed: 0", summary);
 }
 
 TEST_F(QtLaunchTest, ErrorsOfARunReachTheErrorDialog) {

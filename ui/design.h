@@ -48,8 +48,6 @@ QPixmap StopSignPixmap();
 
 /// A text of the engine (UTF-8, lines ended by CR LF) as a widget shows it.
 QString ShownText(const std::string& text);
-/// Said where a window or command of a later version would open.
-inline constexpr const char* kNotYetTemplate = "%0尚未完成,暂不能使用.";
 
 /// The window a new dialog belongs to: the active modal one, else the active one, else none.
 QWidget* OwnerWindow();

@@ -7,8 +7,6 @@
 #include <map>
 
 #include "engine/tester_core.h"
-#include "foundation/format_msg.h"
-#include "foundation/run_context.h"
 #include "model/test_case.h"
 #include "ui/compare_window.h"
 #include "ui/design.h"
@@ -16,6 +14,7 @@
 #include "ui/error_dialog.h"
 #include "ui/status_window.h"
 #include "ui/test_window.h"
+#include "ui/unit_runner_form.h"
 
 namespace corvala4 {
 
@@ -55,6 +54,7 @@ QtUserInterface::~QtUserInterface() {
     (void)test_window_.release();
     (void)status_window_.release();
     (void)compare_window_.release();
+    (void)unit_runner_.release();
   }
 }
 
@@ -75,6 +75,7 @@ void QtUserInterface::Leave() {
   test_window_.reset();
   status_window_.reset();
   compare_window_.reset();
+  unit_runner_.reset();
   own_app_.reset();
 }
 
@@ -170,8 +171,11 @@ void QtUserInterface::ShowCompareWindow(TestCase& tc) {
   compare_window_->ShowForCase(dynamic_cast<TestCaseImpl&>(tc));
 }
 
-void QtUserInterface::ShowUnitRunner(Tester&) {
-  MsgBox(FormatMsg(kNotYetTemplate, "单元测试窗口"), kOkOnly | kInformation, kDefaultMessageTitle, {}, 0);
+void QtUserInterface::ShowUnitRunner(Tester& tester) {
+  Session session(*this);
+  if (!session.Up()) return headless_.ShowUnitRunner(tester);
+  if (!unit_runner_) unit_runner_ = std::make_unique<frmTestRunner>();
+  unit_runner_->ShowModal();
 }
 
 }  // namespace corvala4

@@ -1,7 +1,7 @@
-// The user interface with Qt widgets: message boxes, the error dialog, the test and
-// status windows. In a host that is a Qt application it uses that application; in
-// any other it makes one for the time of the entry operation, or of the call that
-// shows something, and ends it with every window it made.
+// The user interface with Qt widgets: message boxes, the error dialog, the test, status,
+// compare and unit-runner windows. In a host that is a Qt application it uses that
+// application; in any other it makes one for the time of the entry operation, or of the
+// call that shows something, and ends it with every window it made.
 #pragma once
 
 #include <QString>
@@ -19,6 +19,7 @@ class frm比较;
 class frm错误;
 class frm测试;
 class frm状态;
+class frmTestRunner;
 
 class QtUserInterface : public UserInterface {
  public:
@@ -67,6 +68,7 @@ class QtUserInterface : public UserInterface {
   std::unique_ptr<frm测试> test_window_;
   std::unique_ptr<frm状态> status_window_;
   std::unique_ptr<frm比较> compare_window_;
+  std::unique_ptr<frmTestRunner> unit_runner_;
   /// Answers for the windows when the display has gone away since the library was loaded.
   HeadlessUserInterface headless_;
 };

@@ -5,6 +5,7 @@
 //   beamcalc --quiet            run every test case without any window (LaunchNoUI)
 //   beamcalc --check            ask for the tests when this build has not passed (PromptTest)
 //   beamcalc --launch           open the test window (Launch)
+//   beamcalc --unit-tests       open the unit-runner form with BeamCalc's own unit tests
 #include <corvala4/corvala4.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <string>
 
 #include "beam_calc.h"
+#include "unit_tests.h"
 
 namespace {
 
@@ -66,7 +68,7 @@ class Progress : public corvala4::ProgressEvents {
 int Usage() {
   std::fprintf(stderr,
                "usage: beamcalc PROJECT.prj FUNC   (FUNC 1 forces, 2 deflections, 3 sections, 4 both)\n"
-               "       beamcalc --quiet | --check | --launch\n");
+               "       beamcalc --quiet | --check | --launch | --unit-tests\n");
   return 2;
 }
 
@@ -77,16 +79,25 @@ int Test(const std::string& mode, const std::string& self) {
   Progress progress;
   tester.Subscribe(host);
   tester.SubscribeProgress(progress);
+  int status = 0;
   if (mode == "--quiet") {
     tester.LaunchNoUI();
   } else if (mode == "--check") {
     tester.PromptTest();
+  } else if (mode == "--unit-tests") {
+    beamcalc::RegisterUnitTests();
+    try {
+      tester.UnitTest().Launch();
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "beamcalc: %s\n", e.what());
+      status = 1;
+    }
   } else {
     tester.Launch();
   }
   tester.UnsubscribeProgress(progress);
   tester.Unsubscribe(host);
-  if (mode != "--quiet") return 0;
+  if (mode != "--quiet") return status;
 
   if (!host.ran) {
     std::printf("summary: no case was run (see the module's log, libcorvala4.log beside libcorvala4.so)\n");
@@ -106,7 +117,7 @@ int Test(const std::string& mode, const std::string& self) {
 int main(int argc, char** argv) {
   std::string self = SelfPath(argv[0]);
   if (argc == 2 && (!std::strcmp(argv[1], "--quiet") || !std::strcmp(argv[1], "--check") ||
-                    !std::strcmp(argv[1], "--launch")))
+                    !std::strcmp(argv[1], "--launch") || !std::strcmp(argv[1], "--unit-tests")))
     return Test(argv[1], self);
   if (argc != 3) return Usage();
   try {

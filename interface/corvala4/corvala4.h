@@ -8,5 +8,6 @@
 #include "corvala4/test_cases.h"
 #include "corvala4/tester.h"
 #include "corvala4/tester_events.h"
+#include "corvala4/unit_tests.h"
 #include "corvala4/user_interface.h"
 #include "corvala4/version.h"
