@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # The sample host's interactive mode as a person uses it: `beamcalc --launch` under Xvfb,
 # cases picked with the mouse and the keyboard, normal runs started, every message
-# answered with the keyboard; afterwards the pass markers and the version record are
-# checked. Three launches in a row: two cases; two more with the status window on, which
-# completes the mandatory cases; and one whose working folder cannot be made, which shows
-# the error dialog.
+# answered with the keyboard; afterwards the pass markers, the version record and what the
+# compare program and the file browser were given are checked. Five launches in a row: two
+# cases; two more with the status window on, which completes the mandatory cases; one whose
+# working folder cannot be made, which shows the error dialog; the failing case, after the
+# compare program has been set in the options dialog, opened in the compare window and one
+# file compared; the case menu's reset, F5, and the definition file shown in the file browser.
+# Last, BeamCalc's own unit tests in the unit-runner form.
 #
 #   tests/launch_under_xvfb.sh BEAMCALC DATA_DIR [SCREENSHOT_DIR]
 #
@@ -54,7 +57,15 @@ chmod 700 "$work/runtime"
 cp "$beamcalc" "$host/beamcalc"
 cp -r "$data"/. "$host/"
 export XDG_CONFIG_HOME="$work/config" CORVALA4_REGISTRY_DIR="$work/registry" XDG_RUNTIME_DIR="$work/runtime"
-unset WAYLAND_DISPLAY QT_QPA_PLATFORM
+unset WAYLAND_DISPLAY QT_QPA_PLATFORM DBUS_SESSION_BUS_ADDRESS
+
+# The compare program and the file browser write down the arguments they were given.
+mkdir -p "$work/bin"
+tool="$work/compare tool"
+printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s.args.tmp"\nmv "%s.args.tmp" "%s.args"\n' "$tool" "$tool" "$tool" >"$tool"
+printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s/xdg-open.args"\n' "$work" >"$work/bin/xdg-open"
+chmod +x "$tool" "$work/bin/xdg-open"
+export PATH="$work/bin:$PATH"
 
 # A display that does not answer: the host is told so and goes on, nothing aborts.
 for n in $(seq 90 200); do [ -e "/tmp/.X11-unix/X$n" ] || break; done
@@ -73,6 +84,14 @@ finished() {
   local status=0
   wait "$pid" || status=$?
   [ "$status" -eq 0 ] || fail "beamcalc --launch exited with $status: $(cat "$work/launch.err")"
+}
+# Waits for a file that a program started without waiting writes.
+written() {
+  for _ in $(seq 100); do
+    [ -f "$1" ] && return 0
+    sleep 0.1
+  done
+  fail "$1 was not written"
 }
 # The id of the visible window whose title matches, once it is there.
 window() {
@@ -103,6 +122,12 @@ shot() {
     sleep 0.3
     import -window "$1" "$shots/$2.png"
   fi
+}
+# The screen where a window lies, with whatever pops up over it (a menu).
+screen_shot() {
+  sleep 0.3
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$2"
 }
 # Answers the next message boxes ("Veltrana") with Return, one after another.
 answer() {
@@ -187,4 +212,82 @@ answer 1
 finished
 [ "$(record_lines)" = 2 ] || fail "the version record holds $(record_lines) lines, not 2"
 
-echo "beamcalc --launch under Xvfb ($display): three launches as a person would drive them"
+# 4. The compare program is set in the options dialog (Alt+P): a click in the path box,
+#    the path typed over the old one, a look at the second tab, 确定. Then the failing case
+#    (End, 正常测试): Yes opens the compare window; its one file is clicked and compared with
+#    Enter, which hands the produced file first and the standard file second.
+rm -f "$host/TestData_make/Beam05"
+launch
+w=$(window "$test_window")
+keys "$w" alt+p
+o=$(window '^选项$')
+click "$o" 130 212
+keys "$o" ctrl+a
+xdotool type --delay 20 "$tool"
+shot "$o" options_tool
+keys "$o" ctrl+Tab
+shot "$o" options_advanced
+keys "$o" alt+o
+gone "$o" '^选项$'
+grep -qxF "Path=$tool" "$XDG_CONFIG_HOME/corvala4/libcorvala4.ini" ||
+  fail "the options dialog did not store the compare program: $(cat "$XDG_CONFIG_HOME/corvala4/libcorvala4.ini")"
+click "$w" 40 40
+keys "$w" End
+click "$w" $((456 + 52)) $((448 + 12))
+keys "$(window '^Veltrana$')" Return
+c=$(window "^比较算例'组合荷载简支梁'的输出文件$")
+click "$c" 60 38
+shot "$c" compare_window
+keys "$c" Return
+written "$tool.args"
+printf '%s\n' "$host/TestData_make/Beam05/forces.out" "$host/TestData/Beam05/forces.out" >"$work/expected.args"
+cmp -s "$tool.args" "$work/expected.args" ||
+  fail "the compare program was given: $(cat "$tool.args")"
+keys "$c" Escape
+gone "$c" "^比较算例"
+answer 1
+finished
+
+# 5. The case menu on the first entry (a right click), Up Up Enter: 重置算例的状态. The pass
+#    marker goes; F5 refills the list, which now reads otherwise. A double click on the
+#    definition-file panel, Enter: the file browser opens the file's folder.
+launch
+w=$(window "$test_window")
+click "$w" 40 40
+screen_shot "$w" "$work/before.png"
+eval "$(xdotool getwindowgeometry --shell "$w")"
+xdotool mousemove $((X + 40)) $((Y + 40)) click 3
+sleep 0.5
+[ -n "$shots" ] && screen_shot "$w" "$shots/context_menu.png"
+xdotool key --delay 100 Up Up Return
+answer 1
+[ "$(markers)" = "Beam02 Beam03 Sect01" ] || fail "after the reset the passed cases are: $(markers)"
+keys "$w" F5
+screen_shot "$w" "$work/after.png"
+differ=$(compare -metric AE "$work/before.png" "$work/after.png" null: 2>&1 || true)
+[ "${differ%% *}" != 0 ] || fail "the list looks the same after the reset and F5"
+eval "$(xdotool getwindowgeometry --shell "$w")"
+xdotool mousemove $((X + WIDTH - 60)) $((Y + HEIGHT - 10)) click --repeat 2 --delay 80 1
+keys "$(window '^配置文件$')" Return
+written "$work/xdg-open.args"
+[ "$(cat "$work/xdg-open.args")" = "$host" ] || fail "the file browser was given: $(cat "$work/xdg-open.args")"
+keys "$w" Escape
+finished
+
+# 6. BeamCalc's own unit tests: the unit-runner form lists them; Enter runs them, and the
+#    form shows their results; Close ends it.
+timeout 120 "$host/beamcalc" --unit-tests >"$work/launch.out" 2>"$work/launch.err" &
+pid=$!
+u=$(window '^Form1$')
+screen_shot "$u" "$work/before.png"
+keys "$u" Return
+screen_shot "$u" "$work/after.png"
+differ=$(compare -metric AE "$work/before.png" "$work/after.png" null: 2>&1 || true)
+[ "${differ%% *}" != 0 ] || fail "the unit-runner form shows nothing after Run Tests"
+shot "$u" unit_runner
+eval "$(xdotool getwindowgeometry --shell "$u")"
+click "$u" $((WIDTH - 40)) $((HEIGHT - 16))
+gone "$u" '^Form1$'
+finished
+
+echo "beamcalc under Xvfb ($display): five launches and the unit-runner form as a person would drive them"

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTextDocument>
 
 #include "foundation/globals.h"
 #include "foundation/platform/settings_store.h"
@@ -67,9 +68,10 @@ TEST_F(OptionsDialogTest, BothTabsCarryTheirFramesAndControls) {
   EXPECT_EQ("显示设定", Control<QGroupBox>("Frame显示设定")->title());
   EXPECT_EQ("启用外部比较工具", Control<QCheckBox>("chk启用外部比较工具")->text());
   EXPECT_EQ("显示状态窗口", Control<QCheckBox>("chk显示状态窗口")->text());
-  EXPECT_TRUE(Control<QLabel>("Label外部比较工具说明")
-                  ->text()
-                  .endsWith("格式如下: \"程序路径\" \"生成结果文件全路径\" \"标准结果文件全路径\""));
+  QTextDocument note;
+  note.setHtml(Control<QLabel>("Label外部比较工具说明")->text());
+  EXPECT_TRUE(note.toPlainText().startsWith("说明:外部比较工具是在自测试算例不通过的时候调用的外部程序,"));
+  EXPECT_TRUE(note.toPlainText().endsWith("格式如下: \"程序路径\" \"生成结果文件全路径\" \"标准结果文件全路径\""));
   EXPECT_EQ("双击列表元素时:", Control<QLabel>("Label动作设定")->text());
   auto* actions = Control<QComboBox>("Combo动作设定");
   EXPECT_EQ(QStringList({"测试选中项目", "比较输出文件", "比较算例目录"}),

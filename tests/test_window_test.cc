@@ -278,12 +278,12 @@ TEST_F(TestWindowTest, TheCaseMenuHasItsItemsInOrderAndPopsUpAtARightClickOrTheB
   auto* menu = Control<QMenu>("mnu快捷菜单");
   QStringList items;
   for (QAction* item : menu->actions())
-    items << item->objectName() + "=" + item->text() + (item->isSeparator() ? "|" : "");
-  EXPECT_EQ(QStringList({"mnu比较算例的输出文件=比较算例(&F) ...", "mnu比较目录=比较目录(&L)", "mnu_s10=-|",
-                         "mnu刷新=刷新(&E)", "mnu_s20=-|", "mnu定位算例的标准目录=定位算例的标准目录(&D)",
-                         "mnu定位标准目录=定位标准目录(&S)", "mnu_s25=-|",
+    items << item->objectName() + "=" + (item->isSeparator() ? "-" : item->text());
+  EXPECT_EQ(QStringList({"mnu比较算例的输出文件=比较算例(&F) ...", "mnu比较目录=比较目录(&L)", "mnu_s10=-",
+                         "mnu刷新=刷新(&E)", "mnu_s20=-", "mnu定位算例的标准目录=定位算例的标准目录(&D)",
+                         "mnu定位标准目录=定位标准目录(&S)", "mnu_s25=-",
                          "mnu定位算例的输出目录=定位算例的输出目录(&O)", "mnu定位输出目录=定位输出目录(&R)",
-                         "mnu_s30=-|", "mnu重置算例的状态=重置算例的状态(&R)",
+                         "mnu_s30=-", "mnu重置算例的状态=重置算例的状态(&R)",
                          "mnu删除算例的输出目录=删除算例的输出目录(&C)"}),
             items);
   EXPECT_EQ(QKeySequence(Qt::Key_F5), Item("mnu刷新")->shortcut());

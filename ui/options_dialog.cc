@@ -58,12 +58,15 @@ frm选项::frm选项() {
   SSTab选项->addTab(advanced_page, "高级");
   Frame1 = Named(new QGroupBox(tool_page), "Frame1");
   chk启用外部比较工具 = Named(new QCheckBox("启用外部比较工具", Frame1), "chk启用外部比较工具");
-  Label外部比较工具说明 = Named(
-      new QLabel("说明:外部比较工具是在自测试算例不通过的时候调用的外部程序,该程序必须可以通过命令行调用."
-                 "自测试模块调用它时会使用标准结果文件和生成结果文件的全路径作参数.格式如下: "
-                 "\"程序路径\" \"生成结果文件全路径\" \"标准结果文件全路径\"",
-                 Frame1),
-      "Label外部比较工具说明");
+  Label外部比较工具说明 = Named(new QLabel(Frame1), "Label外部比较工具说明");
+  // The CJK fonts here set lines wider apart than 宋体: a tighter line keeps the whole note,
+  // with the command line it describes, inside its frame.
+  Label外部比较工具说明->setTextFormat(Qt::RichText);
+  Label外部比较工具说明->setText(
+      "<div style=\"line-height:14px\">"
+      "说明:外部比较工具是在自测试算例不通过的时候调用的外部程序,该程序必须可以通过命令行调用."
+      "自测试模块调用它时会使用标准结果文件和生成结果文件的全路径作参数.格式如下: "
+      "&quot;程序路径&quot; &quot;生成结果文件全路径&quot; &quot;标准结果文件全路径&quot;</div>");
   Label外部比较工具说明->setWordWrap(true);
   Label外部比较工具说明->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   Frame路径设置 = Named(new QGroupBox("路径设置", tool_page), "Frame路径设置");
@@ -97,7 +100,7 @@ frm选项::frm选项() {
   SSTab选项->setGeometry(TwipsRect(120, 120, 5895, 4215));
   Frame1->setGeometry(PageRect(120, 450, 5535, 1935));
   chk启用外部比较工具->setGeometry(TwipsRect(240, 360, 1815, 255));
-  Label外部比较工具说明->setGeometry(TwipsRect(2160, 360, 3255, 1335));
+  Label外部比较工具说明->setGeometry(TwipsRect(2160, 360, 3255, 1515));
   Frame路径设置->setGeometry(PageRect(120, 2520, 5535, 1455));
   txt外部工具路径->setGeometry(TwipsRect(240, 360, 5055, 300));
   cmd恢复默认值->setGeometry(TwipsRect(2280, 720, 1455, 375));

@@ -139,9 +139,7 @@ QAction* frm测试::MenuItem(const char* name, const char* caption) {
 }
 
 void frm测试::MenuSeparator(const char* name) {
-  QAction* separator = mnu快捷菜单->addSeparator();
-  separator->setObjectName(name);
-  separator->setText("-");
+  mnu快捷菜单->addSeparator()->setObjectName(name);
 }
 
 void frm测试::ShowModal(TesterCore& tester) {
