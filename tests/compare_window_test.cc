@@ -60,7 +60,8 @@ class CompareWindowTest : public testing::RunFixture {
   }
   void ClickHeader(int column) {
     QHeaderView* header = List()->header();
-    QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2);
+    int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
+    QPoint at(x, header->height() / 2);
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
   }
   void Select(std::initializer_list<int> rows) {
@@ -148,14 +149,14 @@ TEST_F(CompareWindowTest, FilesAndFoldersGoToTheToolProducedSideFirst) {
   ClickHeader(1);  // a.out, b.out, c.out ...
   Select({2, 0});
   Click("cmd比较文件");
-  std::string std_a = env.dir() / "TestData/A/", work_a = env.dir() / "TestData_make/A/";
+  std::string std_a = env.dir() / "TestData/A", work_a = env.dir() / "TestData_make/A";
   ASSERT_EQ(2u, launcher->calls.size());
-  EXPECT_EQ((std::vector<std::string>{env.dir() / "tool", work_a + "a.out", std_a + "a.out"}), launcher->calls[0]);
-  EXPECT_EQ(work_a + "c.out", launcher->calls[1][1]);
+  EXPECT_EQ((std::vector<std::string>{env.dir() / "tool", work_a + "/a.out", std_a + "/a.out"}),
+            launcher->calls[0]);
+  EXPECT_EQ(work_a + "/c.out", launcher->calls[1][1]);
 
   Click("cmd比较目录");
-  EXPECT_EQ((std::vector<std::string>{env.dir() / "tool", env.dir() / "TestData_make/A", env.dir() / "TestData/A"}),
-            launcher->calls[2]);
+  EXPECT_EQ((std::vector<std::string>{env.dir() / "tool", work_a, std_a}), launcher->calls[2]);
 
   // A double-click compares the selection and keeps quiet about a failure; the button says it.
   launcher->start_error = 70;
@@ -164,7 +165,7 @@ TEST_F(CompareWindowTest, FilesAndFoldersGoToTheToolProducedSideFirst) {
   QRect place = List()->visualItemRect(item);
   QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, place.center());
   QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, place.center());
-  EXPECT_EQ(work_a + "d.out", launcher->calls.back()[1]);
+  EXPECT_EQ(work_a + "/d.out", launcher->calls.back()[1]);
   EXPECT_TRUE(ui->errors.empty());
   Click("cmd比较文件");
   ASSERT_EQ(1u, ui->errors.size());

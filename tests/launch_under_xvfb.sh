@@ -62,7 +62,7 @@ unset WAYLAND_DISPLAY QT_QPA_PLATFORM DBUS_SESSION_BUS_ADDRESS
 # The compare program and the file browser write down the arguments they were given.
 mkdir -p "$work/bin"
 tool="$work/compare tool"
-printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s.args.tmp"\nmv "%s.args.tmp" "%s.args"\n' "$tool" "$tool" "$tool" >"$tool"
+printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s.tmp"\nmv "%s.tmp" "%s.args"\n' "$tool" "$tool" "$tool" >"$tool"
 printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s/xdg-open.args"\n' "$work" >"$work/bin/xdg-open"
 chmod +x "$tool" "$work/bin/xdg-open"
 export PATH="$work/bin:$PATH"
@@ -230,7 +230,7 @@ shot "$o" options_advanced
 keys "$o" alt+o
 gone "$o" '^选项$'
 grep -qxF "Path=$tool" "$XDG_CONFIG_HOME/corvala4/libcorvala4.ini" ||
-  fail "the options dialog did not store the compare program: $(cat "$XDG_CONFIG_HOME/corvala4/libcorvala4.ini")"
+  fail "the options dialog stored: $(cat "$XDG_CONFIG_HOME/corvala4/libcorvala4.ini")"
 click "$w" 40 40
 keys "$w" End
 click "$w" $((456 + 52)) $((448 + 12))
@@ -240,8 +240,8 @@ click "$c" 60 38
 shot "$c" compare_window
 keys "$c" Return
 written "$tool.args"
-printf '%s\n' "$host/TestData_make/Beam05/forces.out" "$host/TestData/Beam05/forces.out" >"$work/expected.args"
-cmp -s "$tool.args" "$work/expected.args" ||
+printf '%s\n' "$host/TestData_make/Beam05/forces.out" "$host/TestData/Beam05/forces.out" >"$work/args"
+cmp -s "$tool.args" "$work/args" ||
   fail "the compare program was given: $(cat "$tool.args")"
 keys "$c" Escape
 gone "$c" "^比较算例"
@@ -270,7 +270,8 @@ eval "$(xdotool getwindowgeometry --shell "$w")"
 xdotool mousemove $((X + WIDTH - 60)) $((Y + HEIGHT - 10)) click --repeat 2 --delay 80 1
 keys "$(window '^配置文件$')" Return
 written "$work/xdg-open.args"
-[ "$(cat "$work/xdg-open.args")" = "$host" ] || fail "the file browser was given: $(cat "$work/xdg-open.args")"
+opened=$(cat "$work/xdg-open.args")
+[ "$opened" = "$host" ] || fail "the file browser was given: $opened"
 keys "$w" Escape
 finished
 

@@ -296,7 +296,8 @@ TEST_F(TestWindowTest, TheCaseMenuHasItsItemsInOrderAndPopsUpAtARightClickOrTheB
   testing::WhenPopup(close);
   QRect entry = List()->visualItemRect(List()->item(0));
   // What a right-button click on the list makes.
-  QContextMenuEvent event(QContextMenuEvent::Mouse, entry.center(), List()->viewport()->mapToGlobal(entry.center()));
+  QPoint global = List()->viewport()->mapToGlobal(entry.center());
+  QContextMenuEvent event(QContextMenuEvent::Mouse, entry.center(), global);
   QApplication::sendEvent(List()->viewport(), &event);
   testing::WhenPopup(close);
   QTest::mouseClick(Control<QPushButton>("cmd操作菜单"), Qt::LeftButton);
@@ -378,8 +379,8 @@ TEST_F(TestWindowTest, CompareCommandsHandTheSelectedCasesOrTheRootFolders) {
   EXPECT_EQ(std::vector<std::string>({"A", "B"}), ui->compared);
   Item("mnu比较目录")->trigger();
   ASSERT_EQ(1u, launcher->calls.size());
-  EXPECT_EQ((std::vector<std::string>{env.dir() / "tool", env.dir() / "TestData_make", env.dir() / "TestData"}),
-            launcher->calls[0]);
+  std::vector<std::string> roots = {env.dir() / "tool", env.dir() / "TestData_make", env.dir() / "TestData"};
+  EXPECT_EQ(roots, launcher->calls[0]);
 }
 
 TEST_F(TestWindowTest, FoldersOpenInTheFileBrowserEachAsOneArgument) {

@@ -89,8 +89,9 @@ void frm比较::Form_Load() {
     lv输出文件->header()->setSortIndicatorShown(false);
     for (const std::shared_ptr<OutputFile>& file : *case_->OutputFiles()) {
       int n = lv输出文件->topLevelItemCount() + 1;
-      auto* item = new QTreeWidgetItem({QString("%1").arg(n, 3, 10, QChar('0')), QString::fromStdString(file->Name()),
-                                        QString::fromStdString(file->StatusText())});
+      QString number = QString("%1").arg(n, 3, 10, QChar('0'));
+      auto* item = new QTreeWidgetItem(
+          {number, QString::fromStdString(file->Name()), QString::fromStdString(file->StatusText())});
       item->setData(0, Qt::UserRole, QString::fromStdString(file->Name()));
       lv输出文件->addTopLevelItem(item);
     }

@@ -46,8 +46,8 @@ void ListOnly(QFileDialog& dialog, const QString& filter) {
 frm选项::frm选项() {
   setObjectName("frm选项");
   setWindowTitle("选项");
-  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowCloseButtonHint);
+  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                 Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
   setModal(true);
   StyleWindow(this);
 

@@ -471,7 +471,8 @@ void frm测试::mnu删除算例的输出目录_Click() {
 }
 
 void frm测试::CompareCases(const std::shared_ptr<TestCasesImpl>& cases) {
-  for (const std::shared_ptr<TestCaseImpl>& tc : cases->Cases()) CurrentUserInterface().ShowCompareWindow(*tc);
+  for (const std::shared_ptr<TestCaseImpl>& tc : cases->Cases())
+    CurrentUserInterface().ShowCompareWindow(*tc);
 }
 
 void frm测试::CompareCaseFolders(const std::shared_ptr<TestCasesImpl>& cases) {

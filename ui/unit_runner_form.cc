@@ -48,7 +48,8 @@ void frmTestRunner::Form_Resize() {
   int w = width(), h = height();
   UnitRunner1->setGeometry(0, 0, w, ClampToZero(h - btnClose->height() - Twips(50)));
   btnClose->move(ClampToZero(w - btnClose->width()), ClampToZero(h - btnClose->height()));
-  btnRun->move(ClampToZero(w - btnClose->width() - btnRun->width() - Twips(100)), ClampToZero(h - btnRun->height()));
+  btnRun->move(ClampToZero(w - btnClose->width() - btnRun->width() - Twips(100)),
+               ClampToZero(h - btnRun->height()));
 }
 
 void frmTestRunner::btnRun_Click() {
