@@ -1,6 +1,6 @@
 // The test window: every case of the tester with its state, selection shortcuts,
-// the details of the case in focus, five counters, and a normal or quiet run of the
-// selected cases.
+// the details of the case in focus, five counters, a normal or quiet run of the
+// selected cases, and the commands of its case menu.
 #pragma once
 
 #include <QDialog>
