@@ -41,6 +41,10 @@ TEST(QtOwnApplicationTest, ADisplayThatNoLongerAnswersIsAnsweredAsWithoutOne) {
 }
 
 TEST(QtOwnApplicationTest, AnOperationKeepsOneApplicationForAllItsCalls) {
+  testing::IsolatedEnvironment env;
+  static std::string host_saw;
+  QtMessageHandler before = qInstallMessageHandler(
+      [](QtMsgType, const QMessageLogContext&, const QString& text) { host_saw += text.toStdString(); });
   QtUserInterface qt("offscreen");
   Tester tester;
   qt.BeginOperation();
@@ -54,9 +58,15 @@ TEST(QtOwnApplicationTest, AnOperationKeepsOneApplicationForAllItsCalls) {
   EXPECT_EQ(app, QCoreApplication::instance());
   EXPECT_EQ(window, qt.StatusWindow());
   EXPECT_TRUE(window->isVisible());
+  // Qt's own messages go to the module's log while the application is ours, then to the host again.
+  qWarning("from Qt during the operation");
   qt.EndOperation();
   EXPECT_EQ(nullptr, QCoreApplication::instance());
   EXPECT_EQ(nullptr, qt.StatusWindow());
+  EXPECT_NE(std::string::npos, env.ReadLog().find("Warning: Qt: from Qt during the operation"));
+  qWarning("after it");
+  EXPECT_EQ("after it", host_saw);
+  qInstallMessageHandler(before);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <map>
 
 #include "engine/tester_core.h"
+#include "foundation/platform/log.h"
 #include "model/test_case.h"
 #include "ui/compare_window.h"
 #include "ui/design.h"
@@ -19,6 +20,15 @@
 namespace corvala4 {
 
 namespace {
+
+/// Qt's own messages (a missing runtime folder, a font) while the module runs an application
+/// of its own: they go to the module's log, not to the host's standard error.
+void QtMessageToLog(QtMsgType type, const QMessageLogContext&, const QString& text) {
+  LogEventType entry = type == QtCriticalMsg || type == QtFatalMsg ? LogEventType::Error
+                       : type == QtWarningMsg                      ? LogEventType::Warning
+                                                                   : LogEventType::Information;
+  WriteLog(entry, "Qt: " + text.toStdString());
+}
 
 /// The buttons of a message-box style, with the result each one gives.
 std::vector<std::pair<QString, int>> ButtonsOfStyle(int style) {
@@ -77,6 +87,7 @@ void QtUserInterface::Leave() {
   compare_window_.reset();
   unit_runner_.reset();
   own_app_.reset();
+  qInstallMessageHandler(host_messages_);
 }
 
 bool QtUserInterface::EnsureApplication() {
@@ -96,6 +107,7 @@ bool QtUserInterface::EnsureApplication() {
     argv[argc++] = platform.data();
   }
   argv[argc] = nullptr;
+  host_messages_ = qInstallMessageHandler(QtMessageToLog);
   own_app_ = std::make_unique<QApplication>(argc, argv);
   // Our own windows come and go during a run; none of them ends the application.
   own_app_->setQuitOnLastWindowClosed(false);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 #include <memory>
 
@@ -64,6 +65,8 @@ class QtUserInterface : public UserInterface {
   QString platform_;
   int depth_ = 0;
   std::unique_ptr<QApplication> own_app_;
+  /// The host's handler of Qt's messages, given back when our application goes.
+  QtMessageHandler host_messages_ = nullptr;
   std::unique_ptr<frm错误> error_dialog_;
   std::unique_ptr<frm测试> test_window_;
   std::unique_ptr<frm状态> status_window_;

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "foundation/windows_api.h"
+
 namespace corvala4 {
 
 enum class LogEventType : int { Error = 1, Warning = 2, Information = 4 };
@@ -20,7 +22,7 @@ std::string FallbackLogFilePath(const std::string& logPath);
 void SetLogFilePath(const std::string& path);
 /// Appends one entry, to the fallback when the log cannot be written, else to standard
 /// error; a log never stops the module.
-void WriteLog(LogEventType type, const std::string& text);
+CORVALA4_WINDOWS_API void WriteLog(LogEventType type, const std::string& text);
 /// The file of the loaded module (found with dladdr).
 std::string ModuleFilePath();
 /// The file name up to its first dot, so that every version of the module shares one log and
