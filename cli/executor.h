@@ -21,7 +21,8 @@ struct Calculation {
 
 /// How a calculation ended.
 struct CalculationEnd {
-  enum class How { Exited, Signaled, TimedOut, Stopped, NotStarted };
+  /// Cancelled: the batch system ended it (a node failed, someone cancelled the job).
+  enum class How { Exited, Signaled, TimedOut, Stopped, NotStarted, Cancelled };
   int id = 0;
   How how = How::NotStarted;
   int code = 0;        // the exit status, or the signal's number
@@ -48,6 +49,13 @@ class Executor {
   /// Stops every calculation still running, all it started included, waits until they
   /// have ended, and returns their ends (Stopped).
   virtual std::vector<CalculationEnd> StopAll() = 0;
+  /// Why no calculation can be started here (the batch system's own message), once the
+  /// executor has found out; empty while it is usable. Every Start after that ends at once.
+  virtual std::string Unusable() const;
+  /// Seconds to keep looking for an output that a calculation which succeeded should have
+  /// written before it counts as missing: a shared file system may show another machine's
+  /// new files late. 0 where the calculations run on this machine.
+  virtual double OutputLookupSeconds() const;
 };
 
 /// The reason text of an exit status or a signal: "exit status 1", "killed by signal 9 (Killed)".

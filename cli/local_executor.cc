@@ -20,6 +20,9 @@ extern char** environ;
 namespace corvala4::cli {
 
 Executor::~Executor() = default;
+std::string Executor::Unusable() const { return {}; }
+double Executor::OutputLookupSeconds() const { return 0; }
+StartWatcher::~StartWatcher() = default;
 
 std::string ExitReason(CalculationEnd::How how, int code) {
   using How = CalculationEnd::How;
@@ -42,6 +45,7 @@ struct LocalExecutor::Process {
   Clock::time_point deadline = Clock::time_point::max();
   Clock::time_point kill_at = Clock::time_point::max();
   double timeout = 0;
+  bool started = true;  // false while a watcher waits for the start
   bool timed_out = false;
   bool stopping = false;
 
@@ -49,13 +53,16 @@ struct LocalExecutor::Process {
     tail.append(data, n);
     if (tail.size() > 2 * kOutputTail) tail.erase(0, tail.size() - kOutputTail);
   }
-  void Drain() {
-    if (out < 0) return;
+  /// Reads what is there; returns whether anything was.
+  bool Drain() {
+    if (out < 0) return false;
     char buf[16384];
+    bool more = false;
     while (true) {
       ssize_t n = read(out, buf, sizeof buf);
       if (n > 0) {
         Keep(buf, static_cast<size_t>(n));
+        more = true;
         continue;
       }
       if (n < 0 && errno == EINTR) continue;
@@ -63,8 +70,12 @@ struct LocalExecutor::Process {
         close(out);
         out = -1;
       }
-      return;  // EAGAIN: nothing more for now
+      return more;  // EAGAIN: nothing more for now
     }
+  }
+  void Arm(Clock::time_point from) {
+    if (timeout > 0)
+      deadline = from + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeout));
   }
   void Close() {
     if (pidfd >= 0) close(pidfd);
@@ -125,10 +136,15 @@ void LocalExecutor::Start(const Calculation& calc) {
   p->out = pipefd[0];
   // Through syscall: Debian 12's header declares pidfd_open without C linkage.
   p->pidfd = static_cast<int>(syscall(SYS_pidfd_open, p->pid, 0));
-  if (calc.timeout > 0)
-    p->deadline =
-        p->start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(calc.timeout));
+  p->started = watcher_ == nullptr;
+  if (p->started) p->Arm(p->start);
   procs_.push_back(std::move(p));
+}
+
+void LocalExecutor::Watch(Process& p, bool more) {
+  if (p.started || !more) return;
+  p.started = watcher_->Output(p.id, p.tail);
+  if (p.started) p.Arm(Clock::now());
 }
 
 void LocalExecutor::Terminate(Process& p, Clock::time_point now) {
@@ -158,7 +174,7 @@ CalculationEnd LocalExecutor::Finish(Process& p, int status) {
     end.how = How::Stopped;
     end.reason = "stopped (" + end.reason + ")";
   }
-  p.Drain();
+  Watch(p, p.Drain());
   end.output = std::move(p.tail);
   if (end.output.size() > kOutputTail) end.output.erase(0, end.output.size() - kOutputTail);
   end.facts.emplace_back("pid", std::to_string(p.pid));
@@ -196,7 +212,7 @@ bool LocalExecutor::Poll(Clock::time_point until) {
   now = Clock::now();
   for (size_t i = 0; i < procs_.size();) {
     Process& p = *procs_[i];
-    p.Drain();
+    Watch(p, p.Drain());
     // Seen without reaping first, so that the group can be swept while its id is still held.
     siginfo_t info{};
     info.si_pid = 0;

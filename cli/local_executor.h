@@ -11,6 +11,16 @@
 
 namespace corvala4::cli {
 
+/// Sees the first output of calculations whose process starts before they do (a batch
+/// system's client waits for its job): their time-out counts from the start seen here.
+class StartWatcher {
+ public:
+  virtual ~StartWatcher();
+  /// Output of calculation `id` came before its start was seen: `kept` is all of it so far,
+  /// which the watcher may rid of lines of its own. Returns true once the calculation started.
+  virtual bool Output(int id, std::string& kept) = 0;
+};
+
 class LocalExecutor : public Executor {
  public:
   /// wakeFd becomes readable when the run is to stop (-1: never). A process that
@@ -22,6 +32,9 @@ class LocalExecutor : public Executor {
   void Start(const Calculation& calc) override;
   std::optional<CalculationEnd> WaitAny() override;
   std::vector<CalculationEnd> StopAll() override;
+
+  /// With a watcher, a calculation's time-out counts from the start the watcher sees.
+  void SetStartWatcher(StartWatcher* watcher) { watcher_ = watcher; }
 
   /// Calculations started and not yet handed out by WaitAny.
   size_t Running() const { return procs_.size() + ended_.size(); }
@@ -37,10 +50,12 @@ class LocalExecutor : public Executor {
   /// Returns false when the wake descriptor is readable.
   bool Poll(Clock::time_point until);
   void Terminate(Process& p, Clock::time_point now);
+  void Watch(Process& p, bool more);
   CalculationEnd Finish(Process& p, int status);
 
   int wake_fd_;
   Clock::duration grace_;
+  StartWatcher* watcher_ = nullptr;
   std::vector<std::unique_ptr<Process>> procs_;
   std::deque<CalculationEnd> ended_;
 };

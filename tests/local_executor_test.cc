@@ -108,5 +108,30 @@ TEST(LocalExecutor, AStopRequestWakesTheWaitAndStopAllEndsEverything) {
   close(pipefd[1]);
 }
 
+/// Sees a calculation start when it prints "started", and keeps that line out of its output.
+class StartedLine : public StartWatcher {
+ public:
+  bool Output(int, std::string& kept) override {
+    size_t at = kept.find("started\n");
+    if (at == std::string::npos) return false;
+    kept.erase(at, 8);
+    return true;
+  }
+};
+
+TEST(LocalExecutor, AWatchedTimeOutCountsFromTheStartTheWatcherSees) {
+  TempDir dir;
+  StartedLine watcher;
+  LocalExecutor ex(-1, 0.5);
+  ex.SetStartWatcher(&watcher);
+  // Longer than its time-out in all, but not from its start.
+  ex.Start(Shell(1, "sleep 0.6; echo started; sleep 0.1; echo done", dir.path(), 0.4));
+  ex.Start(Shell(2, "echo started; sleep 300", dir.path(), 0.3));
+  std::map<int, CalculationEnd> ends = WaitAll(ex);
+  EXPECT_TRUE(ends[1].Succeeded()) << ends[1].reason;
+  EXPECT_EQ(ends[1].output, "done\n");
+  EXPECT_EQ(ends[2].how, How::TimedOut);
+}
+
 }  // namespace
 }  // namespace corvala4::cli
