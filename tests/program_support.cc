@@ -10,6 +10,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
 extern char** environ;
 
 namespace corvala4::testing {
@@ -20,9 +26,11 @@ std::string SampleDataPath() { return CORVALA4_SAMPLE_DATA; }
 std::string TestDataPath() { return CORVALA4_TEST_DATA; }
 
 ProgramRun RunProgram(const std::vector<std::string>& args, const TempDir& dir,
-                      const std::function<void(int pid)>& during) {
+                      const std::function<void(int pid)>& during, const std::vector<std::string>& env,
+                      const std::vector<std::string>& prefix) {
   std::string out = dir / "program.out", err = dir / "program.err";
-  std::vector<std::string> all = {ProgramPath()};
+  std::vector<std::string> all = prefix;
+  all.push_back(ProgramPath());
   all.insert(all.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& a : all) argv.push_back(a.data());
@@ -39,6 +47,11 @@ ProgramRun RunProgram(const std::vector<std::string>& args, const TempDir& dir,
   env_text.push_back("XDG_CONFIG_HOME=" + (dir / "config"));
   env_text.push_back("XDG_STATE_HOME=" + (dir / "state"));
   env_text.push_back("CORVALA4_REGISTRY_DIR=" + (dir / "registry"));
+  for (const std::string& v : env) {
+    std::string name = v.substr(0, v.find('=') + 1);
+    std::erase_if(env_text, [&](const std::string& e) { return e.rfind(name, 0) == 0; });
+    env_text.push_back(v);
+  }
   std::vector<char*> envp;
   for (std::string& v : env_text) envp.push_back(v.data());
   envp.push_back(nullptr);
@@ -50,7 +63,7 @@ ProgramRun RunProgram(const std::vector<std::string>& args, const TempDir& dir,
   posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   pid_t pid = -1;
   ProgramRun run;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
+  if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) {
     posix_spawn_file_actions_destroy(&actions);
     run.err = "could not start " + ProgramPath();
     return run;
@@ -65,6 +78,75 @@ ProgramRun RunProgram(const std::vector<std::string>& args, const TempDir& dir,
   run.out = ReadFile(out);
   run.err = ReadFile(err);
   return run;
+}
+
+bool Alive(const std::string& pidFile) {
+  int pid = std::atoi(ReadFile(pidFile).c_str());
+  if (pid <= 0) return false;
+  for (int i = 0; i < 40; ++i) {
+    std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+    size_t close = stat.rfind(')');
+    if (close == std::string::npos || stat.compare(close + 2, 1, "Z") == 0) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return true;
+}
+
+std::vector<std::string> JUnitOutcomes(const std::string& report) {
+  XmlDocument doc(report);
+  std::string dir = report.substr(0, report.rfind('/'));
+  std::vector<std::string> out;
+  for (const std::string& name : doc.Values("//testcase/@name")) {
+    std::string at = "//testcase[@name='" + name + "']";
+    std::string kind = doc.Count(at + "/failure")   ? "failure"
+                       : doc.Count(at + "/error")   ? "error"
+                       : doc.Count(at + "/skipped") ? "skipped"
+                                                    : "passed";
+    std::string message = kind == "passed" ? "" : doc.Value(at + "/" + kind + "/@message");
+    for (size_t p; (p = message.find(dir)) != std::string::npos;) message.replace(p, dir.size(), "DIR");
+    out.push_back(name + ":" + kind + ":" + message);
+  }
+  return out;
+}
+
+Captured Capture(const std::string& command) {
+  Captured c;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return c;
+  char buf[4096];
+  for (size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) c.out.append(buf, n);
+  int status = pclose(pipe);
+  c.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return c;
+}
+
+std::string SlurmMissing() {
+  // Node states in which a node takes jobs now or soon.
+  static const char* const kTaking[] = {"idle", "mix", "alloc", "comp", "plnd"};
+  Captured nodes = Capture("sinfo -h -o %t 2>&1");
+  std::string why;
+  if (nodes.status != 0)
+    why = "sinfo fails: " + nodes.out;
+  else if (std::none_of(std::begin(kTaking), std::end(kTaking),
+                        [&](const char* state) { return nodes.out.find(state) != std::string::npos; }))
+    why = "no node takes jobs (node states: " + nodes.out + ")";
+  if (why.empty()) return why;
+  return "no Slurm cluster here: " + why +
+         "\nscripts/run-tests.sh --slurm starts a one-node cluster for the tests (scripts/slurm-up.sh); "
+         "CORVALA4_REQUIRE_SLURM=1 makes its absence a failure";
+}
+
+bool SlurmRequired() {
+  const char* v = getenv("CORVALA4_REQUIRE_SLURM");
+  return v && *v && std::string(v) != "0";
+}
+
+std::vector<std::string> QueuedJobs() {
+  std::vector<std::string> ids;
+  std::string out = Capture("squeue -h -o %i").out;
+  for (size_t pos = 0, end; (end = out.find('\n', pos)) != std::string::npos; pos = end + 1)
+    ids.push_back(out.substr(pos, end - pos));
+  return ids;
 }
 
 ScriptHost::ScriptHost(const TempDir& dir, const std::string& name) : name_(name) {

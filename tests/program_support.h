@@ -26,9 +26,40 @@ struct ProgramRun {
 };
 
 /// Runs corvala4 with the arguments; its log and settings stay in `dir`. `during` is
-/// called with the process id while it runs (to send it a signal).
+/// called with the process id while it runs (to send it a signal). `env` adds or replaces
+/// variables ("NAME=value"); `prefix` is a command that runs the program (`unshare ...`).
 ProgramRun RunProgram(const std::vector<std::string>& args, const TempDir& dir,
-                      const std::function<void(int pid)>& during = {});
+                      const std::function<void(int pid)>& during = {},
+                      const std::vector<std::string>& env = {}, const std::vector<std::string>& prefix = {});
+
+/// The process named in the file still runs after a while (a zombie waiting for its reaper
+/// does not count).
+bool Alive(const std::string& pidFile);
+
+/// Each case of a JUnit report as "name:kind:message", the report's folder written as DIR.
+std::vector<std::string> JUnitOutcomes(const std::string& report);
+
+/// What a shell command printed on its standard output, and its exit status.
+struct Captured {
+  int status = -1;
+  std::string out;
+};
+Captured Capture(const std::string& command);
+
+/// Why no Slurm cluster takes jobs here, empty when one does. The tests that need one fail
+/// for it when CORVALA4_REQUIRE_SLURM=1 (as CI sets it), and are skipped with it otherwise.
+std::string SlurmMissing();
+bool SlurmRequired();
+#define CORVALA4_NEED_SLURM()                                                  \
+  do {                                                                         \
+    if (std::string why = ::corvala4::testing::SlurmMissing(); !why.empty()) { \
+      if (::corvala4::testing::SlurmRequired()) FAIL() << why;                 \
+      GTEST_SKIP() << why;                                                     \
+    }                                                                          \
+  } while (0)
+
+/// The jobs that squeue lists (waiting, running or completing), by id.
+std::vector<std::string> QueuedJobs();
 
 /// A host executable that is a shell script: it runs the case's project file, a shell
 /// snippet, in the working folder. Cases have the output r.out, standard "result\n".

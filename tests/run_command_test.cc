@@ -18,37 +18,6 @@ using Clock = std::chrono::steady_clock;
 
 int Lines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
 
-/// The process named in the file still runs (a zombie waiting for its reaper does not).
-bool Alive(const std::string& pidFile) {
-  int pid = std::atoi(ReadFile(pidFile).c_str());
-  if (pid <= 0) return false;
-  for (int i = 0; i < 40; ++i) {
-    std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
-    size_t close = stat.rfind(')');
-    if (close == std::string::npos || stat.compare(close + 2, 1, "Z") == 0) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return true;
-}
-
-/// Each case of a JUnit report as "name:kind:message", the report's folder written as DIR.
-std::vector<std::string> Outcomes(const std::string& report) {
-  XmlDocument doc(report);
-  std::string dir = report.substr(0, report.rfind('/'));
-  std::vector<std::string> out;
-  for (const std::string& name : doc.Values("//testcase/@name")) {
-    std::string at = "//testcase[@name='" + name + "']";
-    std::string kind = doc.Count(at + "/failure")   ? "failure"
-                       : doc.Count(at + "/error")   ? "error"
-                       : doc.Count(at + "/skipped") ? "skipped"
-                                                    : "passed";
-    std::string message = kind == "passed" ? "" : doc.Value(at + "/" + kind + "/@message");
-    for (size_t p; (p = message.find(dir)) != std::string::npos;) message.replace(p, dir.size(), "DIR");
-    out.push_back(name + ":" + kind + ":" + message);
-  }
-  return out;
-}
-
 TEST(RunCommand, DrivesTheSampleHostThroughItsCalculationCommandLine) {
   if (SampleHostPath().empty()) GTEST_SKIP() << "the sample host is not built";
   TempDir dir;
@@ -97,7 +66,7 @@ TEST(RunCommand, EachKindOfFailureStaysWithItsCase) {
   EXPECT_EQ(h.Record(), "");
   EXPECT_FALSE(Alive(h.Work("D") + "/child.pid"));
 
-  std::vector<std::string> outcomes = Outcomes(dir / "r.xml");
+  std::vector<std::string> outcomes = JUnitOutcomes(dir / "r.xml");
   ASSERT_EQ(outcomes.size(), 6u);
   EXPECT_EQ(outcomes[0], "A:passed:");
   EXPECT_EQ(outcomes[1], "B:error:exit status 1");
@@ -133,8 +102,8 @@ TEST(RunCommand, SideBySideGivesTheOutcomeOfOneAfterAnother) {
     EXPECT_EQ(h1.Marker(c), h2.Marker(c)) << c;
   EXPECT_EQ(Lines(h1.Record()), 1);
   EXPECT_EQ(Lines(h2.Record()), 1);
-  EXPECT_EQ(Outcomes(one / "r.xml"), Outcomes(two / "r.xml"));
-  EXPECT_EQ(Outcomes(one / "r.xml").back(),
+  EXPECT_EQ(JUnitOutcomes(one / "r.xml"), JUnitOutcomes(two / "r.xml"));
+  EXPECT_EQ(JUnitOutcomes(one / "r.xml").back(),
             "missing:skipped:算例文件夹'DIR/host/TestData/missing'不存在! "
             "请检查此文件夹与'DIR/host/CALC_TEST_DAT.TXT'中的算例文件夹是否对应.");
 
@@ -196,7 +165,7 @@ TEST(RunCommand, InterruptStopsEveryCalculationAndRecordsNothing) {
   EXPECT_EQ(h.Record(), "");
   EXPECT_FALSE(Alive(h.Work("slow1") + "/child.pid"));
   EXPECT_TRUE(Exists(h.Work("slow2") + "/started"));  // working folders stay
-  std::vector<std::string> outcomes = Outcomes(dir / "r.xml");
+  std::vector<std::string> outcomes = JUnitOutcomes(dir / "r.xml");
   ASSERT_EQ(outcomes.size(), 4u);
   EXPECT_EQ(outcomes[1].rfind("slow1:error:stopped by SIGINT", 0), 0u) << outcomes[1];
   EXPECT_EQ(outcomes[3].rfind("later:skipped:not run", 0), 0u) << outcomes[3];
