@@ -9,6 +9,7 @@
 
 #include "cli/calculation_record.h"
 #include "cli/host_session.h"
+#include "cli/output_lookup.h"
 #include "cli/stop_signals.h"
 #include "engine/run_driver.h"
 #include "engine/tester_core.h"
@@ -17,6 +18,7 @@
 #include "model/test_case.h"
 #include "model/test_cases.h"
 #include "results/junit_report.h"
+#include "results/output_files.h"
 #include "results/reporter.h"
 #include "results/tester_status.h"
 
@@ -60,6 +62,7 @@ RunObserver::~RunObserver() = default;
 void RunObserver::Lines(const std::vector<std::string>&) {}
 void RunObserver::CaseEnded(const CaseResult&) {}
 void RunObserver::Counts(int, int, int, int) {}
+void RunObserver::Unusable(const std::string&) {}
 
 std::string SignalName(int signal) {
   const char* abbrev = sigabbrev_np(signal);
@@ -184,6 +187,21 @@ void CaseRunner::FinishCase(int k, const CalculationEnd& end) {
   Slot& slot = slots_[k];
   TestCaseImpl& tc = *slot.tc;
   --running_;
+  if (end.how == CalculationEnd::How::NotStarted && !unusable_told_ && !executor_.Unusable().empty()) {
+    unusable_told_ = true;
+    if (observer_) observer_->Unusable(executor_.Unusable());
+  }
+  // An output written on another machine may show here late: looked for again before the comparison.
+  std::string seen;
+  if (end.Succeeded() && executor_.OutputLookupSeconds() > 0) {
+    std::vector<std::pair<std::string, std::string>> files;
+    try {
+      for (const std::shared_ptr<OutputFile>& f : *tc.OutputFiles())
+        files.emplace_back(f->Name(), f->OutputPath());
+    } catch (...) {
+    }
+    seen = AwaitFiles(files, executor_.OutputLookupSeconds());
+  }
   double cpu = ThreadCpuSeconds();
   Clock::time_point t0 = Clock::now();
   tc.SetSuccess(end.Succeeded());
@@ -193,6 +211,7 @@ void CaseRunner::FinishCase(int k, const CalculationEnd& end) {
   CaseResult& r = slot.result;
   r.output = FromCodePage(end.output);
   r.facts = end.facts;
+  if (!seen.empty()) r.facts.emplace_back("outputs", seen);
   try {
     r.files = DescribeOutputs(tc);
   } catch (...) {
@@ -265,6 +284,7 @@ RunResult CaseRunner::Run(const std::vector<std::shared_ptr<TestCaseImpl>>& case
     slots_.push_back(std::move(slot));
   }
   running_ = done_ = failed_ = 0;
+  unusable_told_ = false;
 
   std::string record = core.VersionRecord().RecordPath();
   int64_t record_size = FileSize(record);

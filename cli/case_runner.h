@@ -27,6 +27,8 @@ class RunObserver {
   virtual void CaseEnded(const CaseResult& c);
   /// How many cases are done, running, did not pass, of how many.
   virtual void Counts(int done, int running, int failed, int total);
+  /// The executor cannot start any calculation here: told once, before the first case it failed.
+  virtual void Unusable(const std::string& why);
 };
 
 struct RunSettings {
@@ -71,6 +73,7 @@ class CaseRunner {
   int running_ = 0;
   int done_ = 0;
   int failed_ = 0;
+  bool unusable_told_ = false;
   double engine_seconds_ = 0;
   double engine_cpu_seconds_ = 0;
   /// Where the module's progress lines go now.

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <memory>
+#include <thread>
 
 #include "cli/approval.h"
 #include "cli/build_identity.h"
@@ -228,9 +230,19 @@ int RunCommand(const RunOptions& o, std::FILE* out, std::FILE* err) {
   BuildIdentity build = IdentifyBuild(session.Host());
 
   StopSignals stop;
-  LocalExecutor executor(stop.WakeFd());
-  CaseRunner runner(session, executor, command, {o.jobs, o.timeout});
-  ProgressDisplay display(out, isatty(fileno(out)) != 0);
+  ProgressDisplay display(out, isatty(fileno(out)) != 0, err);
+  std::unique_ptr<Executor> executor;
+  int jobs = o.jobs;
+  if (o.executor == "slurm") {
+    executor = std::make_unique<SlurmExecutor>(
+        o.slurm, stop.WakeFd(), [&display](const std::string& text) { display.Warning(text); });
+    // The scheduler queues what the cluster cannot run yet.
+    if (jobs < 1) jobs = static_cast<int>(cases.size());
+  } else {
+    executor = std::make_unique<LocalExecutor>(stop.WakeFd());
+    if (jobs < 1) jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  }
+  CaseRunner runner(session, *executor, command, {jobs, o.timeout});
   runner.SetObserver(&display);
   RunResult run = runner.Run(cases, build, &stop);
   display.Finish();
@@ -278,6 +290,12 @@ int RunCommand(const RunOptions& o, std::FILE* out, std::FILE* err) {
     stop.EndByReceivedSignal();
   }
   std::string record = Shown(core.VersionRecord().RecordPath());
+  // A set-up that cannot calculate says nothing of the build.
+  if (!executor->Unusable().empty()) {
+    std::fprintf(out, "the calculations could not run on the %s executor (see above): nothing recorded\n",
+                 o.executor.c_str());
+    return 2;
+  }
   if (run.all_mandatory_passed)
     std::fprintf(out, "every mandatory case (%d) has passed: this build is correct%s\n",
                  run.mandatory_in_collection,

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/output_diff.h"
+#include "cli/slurm_executor.h"
 
 namespace corvala4::cli {
 
@@ -28,7 +29,9 @@ int ApproveCommand(const std::string& host, const std::vector<std::string>& case
 struct RunOptions {
   std::string host;
   std::string exec;  // the calculation command template
-  int jobs = 1;
+  int jobs = 0;      // calculations at once; 0: the number of cores, or every case on Slurm
+  std::string executor = "local";  // or "slurm"
+  SlurmOptions slurm;
   double timeout = 0;
   std::vector<std::string> cases;
   bool mandatory = false;

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "cli/build_identity.h"
@@ -132,15 +133,22 @@ std::string HtmlReport(const RunResult& run) {
             std::to_string(mandatory_passed) + " / " + std::to_string(mandatory), Seconds(run.seconds)});
   h += "</table>\n";
 
+  // Where each case ran (a process, a Slurm job and its node), when the executor said.
+  bool where =
+      std::any_of(run.cases.begin(), run.cases.end(), [](const CaseResult& c) { return !c.facts.empty(); });
   h += "<h2>算例</h2>\n<table>\n";
-  h += Row({"#", "算例", "必测", "目录", "状态", "耗时", "说明"}, "th");
+  h += where ? Row({"#", "算例", "必测", "目录", "状态", "耗时", "运行于", "说明"}, "th")
+             : Row({"#", "算例", "必测", "目录", "状态", "耗时", "说明"}, "th");
   int index = 0;
   for (const CaseResult& c : run.cases) {
     std::string note = c.outcome == CaseOutcome::NotPassed ? FailureSummary(c) : c.reason;
+    std::string facts;
+    for (const auto& [key, value] : c.facts) facts += (facts.empty() ? "" : "<br>") + E(key + " " + value);
     h += "<tr><td class=\"num\">" + std::to_string(++index) + "</td><td>" + E(c.caption) + "</td><td>" +
          (c.mandatory ? "必测" : "") + "</td><td><code>" + E(c.folder) + "</code></td><td class=\"state " +
          StateClass(c.outcome) + "\">" + E(OutcomeText(c.outcome)) + "</td><td class=\"num\">" +
-         Seconds(c.seconds) + "</td><td>" + E(note) + "</td></tr>\n";
+         Seconds(c.seconds) + "</td>" + (where ? "<td class=\"where\">" + facts + "</td>" : "") + "<td>" +
+         E(note) + "</td></tr>\n";
   }
   h += "</table>\n";
 

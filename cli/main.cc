@@ -1,10 +1,10 @@
 // corvala4: the module's engine as a program. Lists and runs the cases of any host
 // executable (its calculation a command run per case, side by side), checks a build,
 // shows the differences of a case, approves new standard results, writes JUnit and HTML.
-#include <CLI/CLI.hpp>
 #include <signal.h>
+
+#include <CLI/CLI.hpp>
 #include <cstdio>
-#include <thread>
 
 #include "cli/commands.h"
 #include "cli/host_session.h"
@@ -33,7 +33,6 @@ int Main(int argc, char** argv) {
   list->add_flag("--json", json, "as JSON, for scripts");
 
   RunOptions run;
-  run.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   CLI::App* run_cmd = app.add_subcommand("run",
                                          "calculate and compare the cases, record the build when every "
                                          "mandatory case passed");
@@ -41,7 +40,10 @@ int Main(int argc, char** argv) {
   run_cmd->add_option("--exec", run.exec,
                       "the calculation of a case, run in its working folder without a shell; placeholders "
                       "{host} {project} {func} {folder} {caption} (default \"{host} {project} {func}\")");
-  run_cmd->add_option("-j,--jobs", run.jobs, "cases calculated at once (default: the number of cores)")
+  run_cmd
+      ->add_option("-j,--jobs", run.jobs,
+                   "cases calculated at once (default: the number of cores; with --executor slurm, "
+                   "every case: the scheduler queues them)")
       ->check(CLI::PositiveNumber);
   run_cmd->add_option("--timeout", run.timeout, "seconds a calculation may take (default: no limit)")
       ->check(CLI::PositiveNumber);
@@ -50,6 +52,22 @@ int Main(int argc, char** argv) {
   run_cmd->add_flag("--failed", run.failed, "only the cases without a pass marker");
   run_cmd->add_option("--junit", run.junit, "write a JUnit XML report to FILE");
   run_cmd->add_option("--html", run.html, "write an HTML report to FILE");
+  run_cmd
+      ->add_option("--executor", run.executor,
+                   "where the calculations run: local (processes on this machine, the default) or slurm "
+                   "(each case one Slurm job through srun; the test data must lie on a file system the "
+                   "nodes share)")
+      ->check(CLI::IsMember({"local", "slurm"}));
+  CLI::Option* partition = run_cmd->add_option("--partition", run.slurm.partition,
+                                               "slurm: the partition (default: the cluster's)");
+  CLI::Option* cpus =
+      run_cmd->add_option("--cpus-per-case", run.slurm.cpus, "slurm: CPUs of each case's job (default 1)")
+          ->check(CLI::PositiveNumber);
+  CLI::Option* slurm_args =
+      run_cmd
+          ->add_option("--slurm-arg", run.slurm.args,
+                       "slurm: one more option for srun, as --slurm-arg=--mem=4G; may be repeated")
+          ->allow_extra_args(false);
 
   CLI::App* status = app.add_subcommand("status",
                                         "whether the build on disk has passed every mandatory case "
@@ -81,6 +99,11 @@ int Main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     int code = app.exit(e);
     return code == 0 ? 0 : 2;
+  }
+
+  if (*run_cmd && run.executor != "slurm" && (*partition || *cpus || *slurm_args)) {
+    std::fprintf(stderr, "corvala4: --partition, --cpus-per-case and --slurm-arg need --executor slurm\n");
+    return 2;
   }
 
   try {

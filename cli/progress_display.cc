@@ -38,10 +38,12 @@ std::string Clock(double seconds) {
 
 }  // namespace
 
-ProgressDisplay::ProgressDisplay(std::FILE* out, bool terminal)
-    : out_(out), terminal_(terminal), start_(std::chrono::steady_clock::now()) {}
+ProgressDisplay::ProgressDisplay(std::FILE* out, bool terminal, std::FILE* err)
+    : out_(out), terminal_(terminal), err_(err), start_(std::chrono::steady_clock::now()) {}
 
-std::vector<std::string> ProgressDisplay::Explanation(const CaseResult& c) {
+std::vector<std::string> ProgressDisplay::Explanation(const CaseResult& c, const std::string& unusable) {
+  if (!unusable.empty() && c.outcome == CaseOutcome::CalculationFailed && c.reason == unusable)
+    return {"    not calculated: the executor cannot be used (said above)"};
   std::vector<std::string> lines;
   switch (c.outcome) {
     case CaseOutcome::Passed: break;
@@ -83,7 +85,7 @@ void ProgressDisplay::Lines(const std::vector<std::string>& lines) {
 }
 
 void ProgressDisplay::CaseEnded(const CaseResult& c) {
-  std::vector<std::string> why = Explanation(c);
+  std::vector<std::string> why = Explanation(c, unusable_);
   if (terminal_) {
     if (why.empty()) return;
     ClearLive();
@@ -98,6 +100,24 @@ void ProgressDisplay::Counts(int done, int running, int failed, int total) {
   running_ = running;
   failed_ = failed;
   total_ = total;
+  DrawLive();
+}
+
+void ProgressDisplay::Unusable(const std::string& why) {
+  unusable_ = why;
+  ClearLive();
+  std::fflush(out_);
+  std::fprintf(err_, "corvala4: the calculations cannot be run: %s\n", why.c_str());
+  std::fprintf(err_, "corvala4: so every case fails to calculate, and no more are started\n");
+  std::fflush(err_);
+  DrawLive();
+}
+
+void ProgressDisplay::Warning(const std::string& text) {
+  ClearLive();
+  std::fflush(out_);
+  std::fprintf(err_, "corvala4: warning: %s\n", text.c_str());
+  std::fflush(err_);
   DrawLive();
 }
 

@@ -13,16 +13,21 @@ namespace corvala4::cli {
 
 class ProgressDisplay : public RunObserver {
  public:
-  ProgressDisplay(std::FILE* out, bool terminal);
+  /// Warnings and what keeps the run from calculating go to `err`.
+  ProgressDisplay(std::FILE* out, bool terminal, std::FILE* err = stderr);
 
   void Lines(const std::vector<std::string>& lines) override;
   void CaseEnded(const CaseResult& c) override;
   void Counts(int done, int running, int failed, int total) override;
+  void Unusable(const std::string& why) override;
+  /// A warning for the user, once, between the lines of the run.
+  void Warning(const std::string& text);
   /// Clears the live line before the closing words.
   void Finish();
 
-  /// Why a case did not pass, as indented lines (empty for a case that passed).
-  static std::vector<std::string> Explanation(const CaseResult& c);
+  /// Why a case did not pass, as indented lines (empty for a case that passed); a failure
+  /// that only repeats why the executor is unusable is told in a word.
+  static std::vector<std::string> Explanation(const CaseResult& c, const std::string& unusable = "");
 
  private:
   void ClearLive();
@@ -30,6 +35,8 @@ class ProgressDisplay : public RunObserver {
 
   std::FILE* out_;
   bool terminal_;
+  std::FILE* err_;
+  std::string unusable_;
   bool live_shown_ = false;
   int done_ = 0, running_ = 0, failed_ = 0, total_ = 0;
   std::chrono::steady_clock::time_point start_;

@@ -197,10 +197,13 @@ std::string JUnitXml(const RunResult& run) {
         x.Close();
         break;
     }
-    // What a calculation printed is kept for a case that did not pass, where it may tell why.
-    if (!c.output.empty() && c.outcome != CaseOutcome::Passed) {
+    // Where each case ran (a process, a job and its node), and what a calculation printed
+    // for a case that did not pass, where it may tell why.
+    std::string out = facts.empty() ? "" : facts + "\n";
+    if (c.outcome != CaseOutcome::Passed) out += c.output;
+    if (!out.empty()) {
       x.Open("system-out");
-      x.Text(c.output);
+      x.Text(out);
       x.Close();
     }
     x.Close();

@@ -21,6 +21,7 @@ TEST(HtmlReport, APageWithTheBuildTheSummaryAndEveryDifference) {
   ok.caption = "<b>梁</b>";
   ok.mandatory = true;
   ok.outcome = CaseOutcome::Passed;
+  ok.facts = {{"job", "17"}, {"node", "n3"}};
   CaseResult differs;
   differs.caption = "differs";
   differs.outcome = CaseOutcome::NotPassed;
@@ -51,7 +52,11 @@ TEST(HtmlReport, APageWithTheBuildTheSummaryAndEveryDifference) {
   // The cases' table: one row each, the caption escaped, the state as the module words it.
   EXPECT_EQ(doc.Values("//table[3]/tr/td[2]"), (std::vector<std::string>{"<b>梁</b>", "differs", "crashed"}));
   EXPECT_EQ(doc.Values("//table[3]/tr/td[5]"), (std::vector<std::string>{"通过", "未通过", "失败"}));
-  EXPECT_EQ(doc.Value("//table[3]/tr[3]/td[7]"), "b.out: 长度不同, 第4行");
+  // Where each case ran, when the executor said so.
+  EXPECT_EQ(doc.Value("//table[3]/tr[1]/th[7]"), "运行于");
+  EXPECT_EQ(doc.Value("//table[3]/tr[2]/td[7]"), "job 17node n3");
+  EXPECT_NE(html.find("job 17<br>node n3"), std::string::npos);
+  EXPECT_EQ(doc.Value("//table[3]/tr[3]/td[8]"), "b.out: 长度不同, 第4行");
   // The cases that did not pass, each with its differences or its output.
   EXPECT_EQ(doc.Values("//h3"), (std::vector<std::string>{"differs 未通过", "crashed 失败"}));
   EXPECT_EQ(doc.Values("//table[4]/tr[3]/td"),

@@ -44,6 +44,7 @@ RunResult EveryOutcome() {
     return run.cases.back();
   };
   add("通过 <&>", CaseOutcome::Passed);
+  add("ran there", CaseOutcome::Passed).facts = {{"job", "17"}, {"node", "n3"}};
   CaseResult& differs = add("differs", CaseOutcome::NotPassed);
   differs.files.push_back({"a.out", false, Same, {}, {}});
   differs.files.push_back({"b.out", false, ContentDiffers, {Pair(7, "M = 1.0", "M = 1.5")}, {}});
@@ -67,7 +68,7 @@ TEST(JUnitReport, OneTestcasePerCaseAsCIServersReadIt) {
   ASSERT_TRUE(doc.Ok());
   EXPECT_EQ(doc.Validate(testing::TestDataPath() + "/junit.xsd"), "");
 
-  EXPECT_EQ(doc.Value("/testsuites/@tests"), "7");
+  EXPECT_EQ(doc.Value("/testsuites/@tests"), "8");
   EXPECT_EQ(doc.Value("/testsuites/testsuite/@name"), "calc");
   EXPECT_EQ(doc.Value("/testsuites/testsuite/@failures"), "1");
   EXPECT_EQ(doc.Value("/testsuites/testsuite/@errors"), "3");
@@ -76,24 +77,29 @@ TEST(JUnitReport, OneTestcasePerCaseAsCIServersReadIt) {
   EXPECT_EQ(doc.Value("//property[@name='build.sha256']/@value"), "ab12");
   EXPECT_EQ(doc.Value("//property[@name='recorded']/@value"), "false");
   EXPECT_EQ(doc.Values("//testcase/@name"),
-            (std::vector<std::string>{"通过 <&>", "differs", "crashed", "late", "gone", "broke", "unrun"}));
-  EXPECT_EQ(doc.Values("//testcase/@classname"), std::vector<std::string>(7, "CALC_TEST_DAT.XML"));
+            (std::vector<std::string>{"通过 <&>", "ran there", "differs", "crashed", "late", "gone", "broke",
+                                      "unrun"}));
+  EXPECT_EQ(doc.Values("//testcase/@classname"), std::vector<std::string>(8, "CALC_TEST_DAT.XML"));
   EXPECT_EQ(doc.Value("//testcase[1]/@time"), "0.250");
   EXPECT_EQ(doc.Count("//testcase[1]/*"), 0u);
+  // Where a case ran is told for every case that the executor placed.
+  EXPECT_EQ(doc.Value("//testcase[2]/system-out"), "job 17, node n3\n");
+  EXPECT_EQ(doc.Count("//testcase[2]/*"), 1u);
 
   // A failure names every output file that is not the same, with its first differing line.
-  EXPECT_EQ(doc.Value("//testcase[2]/failure/@message"),
+  EXPECT_EQ(doc.Value("//testcase[3]/failure/@message"),
             "b.out: 内容不同, 第7行; c.out: 长度不同, 第3行; d.out: 未找到输出文件");
-  EXPECT_EQ(doc.Value("//testcase[2]/failure"),
+  EXPECT_EQ(doc.Value("//testcase[3]/failure"),
             "a.out: 相同\nb.out: 内容不同\n  第7行不同\n  标准: M = 1.0\n  输出: M = 1.5\n"
             "c.out: 长度不同\n  第3行不同\n  标准: end\n  输出: (文件已结束)\nd.out: 未找到输出文件\n");
-  EXPECT_EQ(doc.Value("//testcase[3]/error/@message"), "killed by signal 11 (SIGSEGV)");
-  EXPECT_EQ(doc.Value("//testcase[3]/error"), "killed by signal 11 (SIGSEGV) (pid 4321)\n");
-  EXPECT_EQ(doc.Value("//testcase[3]/system-out"), "step 1\n[31mstep 2\n");  // no control characters
-  EXPECT_EQ(doc.Value("//testcase[4]/error/@message").rfind("time-out after 5 s", 0), 0u);
-  EXPECT_EQ(doc.Value("//testcase[5]/skipped/@message"), "算例文件夹'/opt/calc/TestData/G'不存在!");
-  EXPECT_EQ(doc.Value("//testcase[6]/error/@type"), "出错");
-  EXPECT_EQ(doc.Value("//testcase[7]/skipped/@message"), "not run: the run was stopped by SIGINT");
+  EXPECT_EQ(doc.Value("//testcase[4]/error/@message"), "killed by signal 11 (SIGSEGV)");
+  EXPECT_EQ(doc.Value("//testcase[4]/error"), "killed by signal 11 (SIGSEGV) (pid 4321)\n");
+  EXPECT_EQ(doc.Value("//testcase[4]/system-out"),
+            "pid 4321\nstep 1\n[31mstep 2\n");  // no control characters
+  EXPECT_EQ(doc.Value("//testcase[5]/error/@message").rfind("time-out after 5 s", 0), 0u);
+  EXPECT_EQ(doc.Value("//testcase[6]/skipped/@message"), "算例文件夹'/opt/calc/TestData/G'不存在!");
+  EXPECT_EQ(doc.Value("//testcase[7]/error/@type"), "出错");
+  EXPECT_EQ(doc.Value("//testcase[8]/skipped/@message"), "not run: the run was stopped by SIGINT");
 }
 
 /// Calculates a case by running its project file's one word: "ok", "wrong" or "fail".

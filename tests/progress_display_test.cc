@@ -68,5 +68,28 @@ TEST(ProgressDisplay, OnATerminalOneLiveLineAndALineForEachCaseThatDidNotPass) {
   EXPECT_EQ(text.substr(text.size() - 4), "\r\033[K");  // cleared before the closing words
 }
 
+TEST(ProgressDisplay, AnUnusableExecutorIsToldOnceAndNotAgainForEachCase) {
+  Printed out, err;
+  ProgressDisplay display(out.file(), false, err.file());
+  CaseResult refused = Failed();
+  refused.reason = "srun: error: Unable to allocate resources: Invalid partition name specified";
+  refused.output = "srun: error: invalid partition specified: nope\n";
+  display.Unusable(refused.reason);
+  display.CaseEnded(refused);
+  display.CaseEnded(refused);
+  CaseResult other = Failed();  // a failure of its own is still told in full
+  display.CaseEnded(other);
+  display.Warning("the nodes may not see the folders");
+  EXPECT_EQ(err.Text(), "corvala4: the calculations cannot be run: " + refused.reason +
+                            "\ncorvala4: so every case fails to calculate, and no more are started\n"
+                            "corvala4: warning: the nodes may not see the folders\n");
+  std::string text = out.Text();
+  EXPECT_EQ(text.find("Invalid partition"), std::string::npos) << text;
+  EXPECT_EQ(text.find("    not calculated: the executor cannot be used (said above)\n"
+                      "    not calculated: the executor cannot be used (said above)\n    exit status 2\n"),
+            0u)
+      << text;
+}
+
 }  // namespace
 }  // namespace corvala4::cli
