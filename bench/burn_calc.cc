@@ -1,8 +1,9 @@
-// The calculation of the runner's benchmark: burns a quarter of a second of CPU, then
-// writes its result r.out (the project file's text) beside the project.
-//   burn_calc PROJECT FUNC
+// The calculation of the runner's benchmarks: burns a quarter of a second of CPU (or the
+// seconds given), then writes its result r.out (the project file's text) beside the project.
+//   burn_calc PROJECT FUNC [SECONDS]
 #include <time.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -18,9 +19,10 @@ double CpuSeconds() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) return 2;
+  if (argc != 3 && argc != 4) return 2;
+  double seconds = argc == 4 ? std::atof(argv[3]) : 0.25;
   volatile double x = 0;
-  while (CpuSeconds() < 0.25)
+  while (CpuSeconds() < seconds)
     for (int i = 0; i < 10000; ++i) x = x + i * 0.5;
   std::string project = argv[1];
   std::ifstream in(project, std::ios::binary);

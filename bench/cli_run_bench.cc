@@ -2,6 +2,8 @@
 // and the runner's own cost per case (preparation, comparison, pass marker, progress lines,
 // its record; not the calculation) against a linking host's quiet run of the same cases,
 // whose calculation burns the same CPU inside the host.
+// And the Slurm executor against the local one: 20 cases of 0.5 s of CPU with -j 2 on a
+// cluster that answers here (scripts/slurm-up.sh starts a one-node one).
 #include <benchmark/benchmark.h>
 #include <time.h>
 
@@ -15,6 +17,7 @@
 #include "cli/case_runner.h"
 #include "cli/host_session.h"
 #include "cli/local_executor.h"
+#include "cli/slurm_executor.h"
 #include "foundation/platform/log.h"
 #include "model/test_cases.h"
 
@@ -75,27 +78,37 @@ class QuietHost : public TesterEvents {
   double lap_cpu_ = 0, calculation_ = 0, calculation_cpu_ = 0;
 };
 
-double RunnerSeconds(const std::string& host, int jobs, double& ownPerCase, double& ownCpuPerCase) {
+double RunnerSeconds(const std::string& host, cli::Executor& executor, const std::string& command, int jobs,
+                     double& ownPerCase, double& ownCpuPerCase, int cases = kCases) {
   cli::HostSession session(host);
-  cli::LocalExecutor executor;
-  cli::CommandTemplate command(cli::CommandTemplate::kDefault);
-  cli::CaseRunner runner(session, executor, command, {jobs, 0});
+  cli::CommandTemplate calculation(command);
+  cli::CaseRunner runner(session, executor, calculation, {jobs, 0});
   BuildIdentity build = cli::IdentifyBuild(host);
-  double seconds = Seconds([&] { runner.Run(session.Cases()->Cases(), build, nullptr); });
-  ownPerCase = runner.EngineSeconds() / kCases;
-  ownCpuPerCase = runner.EngineCpuSeconds() / kCases;
+  RunResult run;
+  double seconds = Seconds([&] { run = runner.Run(session.Cases()->Cases(), build, nullptr); });
+  ownPerCase = runner.EngineSeconds() / cases;
+  ownCpuPerCase = runner.EngineCpuSeconds() / cases;
+  if (!run.all_mandatory_passed) {
+    std::fprintf(stderr, "the benchmark's cases did not pass\n");
+    std::exit(1);
+  }
   return seconds;
 }
 
-void BM_CliRun(benchmark::State& state) {
-  ScratchDir dir;
+double RunnerSeconds(const std::string& host, int jobs, double& ownPerCase, double& ownCpuPerCase) {
+  cli::LocalExecutor executor;
+  return RunnerSeconds(host, executor, cli::CommandTemplate::kDefault, jobs, ownPerCase, ownCpuPerCase);
+}
+
+/// The burning host with `count` cases, in the scratch folder; its path.
+std::string BurnHost(const ScratchDir& dir, int count) {
   SetLogFilePath(dir / "module.log");
   setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
   setenv("CORVALA4_REGISTRY_DIR", (dir / "registry").c_str(), 1);
   std::string host = dir / "burn";
   std::filesystem::copy_file(CORVALA4_BURN_CALC, host);
   std::string xml = "<自测试配置><自测试标准目录>TestData</自测试标准目录>";
-  for (int i = 0; i < kCases; ++i) {
+  for (int i = 0; i < count; ++i) {
     std::string name = "C" + std::to_string(i);
     std::string text =
         "beam B" + std::to_string(i) + " simple L=6 q=12.5\n计算日期: 2026年11月20日\nM = 56.250\n";
@@ -106,6 +119,12 @@ void BM_CliRun(benchmark::State& state) {
         "\" 工程文件=\"p.prj\" 必测=\"y\" 功能代号=\"1\"><输出文件 保留=\"n\">r.out</输出文件></自测试算例>";
   }
   Write(dir / "BURN_TEST_DAT.XML", xml + "</自测试配置>");
+  return host;
+}
+
+void BM_CliRun(benchmark::State& state) {
+  ScratchDir dir;
+  std::string host = BurnHost(dir, kCases);
 
   double j1 = 1e9, j2 = 1e9, quiet = 0, own1 = 1e9, own2 = 1e9, quiet_own = 0;
   double cpu1 = 1e9, quiet_cpu = 1e9;
@@ -155,6 +174,43 @@ void BM_CliRun(benchmark::State& state) {
   SetLogFilePath("");
 }
 BENCHMARK(BM_CliRun)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
+
+constexpr int kSlurmCases = 20;
+
+void BM_SlurmRun(benchmark::State& state) {
+  ScratchDir dir;
+  std::string host = BurnHost(dir, kSlurmCases);
+  const std::string command = "{host} {project} {func} 0.5";
+  double local = 1e9, slurm = 1e9, own = 0, cpu = 0;
+  std::string unusable;
+  for (auto _ : state) {
+    // The best of two rounds each: the machine may be busy with other work for a while.
+    for (int round = 0; round < 2 && unusable.empty(); ++round) {
+      cli::LocalExecutor executor;
+      local = std::min(local, RunnerSeconds(host, executor, command, 2, own, cpu, kSlurmCases));
+      cli::SlurmExecutor jobs({}, -1, {});
+      slurm = std::min(slurm, RunnerSeconds(host, jobs, command, 2, own, cpu, kSlurmCases));
+      unusable = jobs.Unusable();
+    }
+  }
+  if (!unusable.empty()) {
+    state.SkipWithError(("no Slurm here (scripts/slurm-up.sh starts a one-node cluster): " + unusable).c_str());
+    return;
+  }
+  // Two at a time: each case's share of the difference is what scheduling it cost.
+  double per_case = (slurm - local) * 2 / kSlurmCases;
+  state.counters["local_s"] = local;
+  state.counters["slurm_s"] = slurm;
+  state.counters["slurm_over_local"] = slurm / local;
+  state.counters["scheduling_s_per_case"] = per_case;
+  std::printf("%d cases of 0.5 s CPU, -j 2: local %.2f s, slurm %.2f s: %.2f times (at most 1.5): %s; "
+              "scheduling costs %.3f s a case (%.3f s of the run's time a case)\n",
+              kSlurmCases, local, slurm, slurm / local, slurm / local <= 1.5 ? "met" : "NOT MET", per_case,
+              (slurm - local) / kSlurmCases);
+  if (slurm / local > 1.5) state.SkipWithError("the Slurm executor's target was not met");
+  SetLogFilePath("");
+}
+BENCHMARK(BM_SlurmRun)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
 
 }  // namespace
 }  // namespace corvala4::bench
