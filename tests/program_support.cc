@@ -167,6 +167,16 @@ void ScriptHost::AddCase(const std::string& caseName, const std::string& script,
   cases_.push_back(caseName);
 }
 
+void ScriptHost::AddEveryKindOfEnd() {
+  AddCase("A", kOk);
+  AddCase("B", "echo result > r.out\nexit 1\n");
+  AddCase("C", "echo result > r.out\nkill -KILL $$\n");
+  AddCase("D", "sleep 300 & echo $! > child.pid\nwait\n");
+  AddCase("E", kWrong);
+  AddCase("F", kOk, false);
+  Write();
+}
+
 void ScriptHost::Write() {
   std::string upper;
   for (char c : name_) upper += static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);

@@ -71,6 +71,10 @@ class ScriptHost {
                const std::string& standard = "result\n");
   /// Writes the TXT definition file of the cases added.
   void Write();
+  /// Cases A to F, each ending another way: A passes, B exits 1, C is killed by a signal,
+  /// D hangs with a child in the background (a time-out must take both), E writes a wrong
+  /// output, F passes and is not mandatory; then writes the definition.
+  void AddEveryKindOfEnd();
 
   std::string host;
   std::string folder;  // the host's folder

@@ -48,14 +48,7 @@ TEST(RunCommand, DrivesTheSampleHostThroughItsCalculationCommandLine) {
 TEST(RunCommand, EachKindOfFailureStaysWithItsCase) {
   TempDir dir;
   ScriptHost h(dir);
-  h.AddCase("A", ScriptHost::kOk);
-  h.AddCase("B", "echo result > r.out\nexit 1\n");
-  h.AddCase("C", "echo result > r.out\nkill -KILL $$\n");
-  // Hangs, with a child of its own in the background: the time-out must take both.
-  h.AddCase("D", "sleep 300 & echo $! > child.pid\nwait\n");
-  h.AddCase("E", ScriptHost::kWrong);
-  h.AddCase("F", ScriptHost::kOk, false);
-  h.Write();
+  h.AddEveryKindOfEnd();
 
   Clock::time_point start = Clock::now();
   ProgramRun run = RunProgram({"run", h.host, "-j", "2", "--timeout", "1", "--junit", dir / "r.xml"}, dir);

@@ -292,13 +292,19 @@ TEST(SlurmExecutor, StopAllCancelsRunningAndWaitingJobs) {
   close(wake[1]);
 }
 
+/// Starts a job that runs until it is ended, and waits until its task runs: a step ended while
+/// it is launched may leave its task's children behind on a node without cgroups.
+bool StartSleeper(SlurmExecutor& ex, const TempDir& dir, const std::string& name) {
+  ex.Start(Shell(1, "touch started; sleep 300", dir.path(), 0, name));
+  return WaitFor([&] { return testing::Exists(dir / "started"); });
+}
+
 TEST(SlurmExecutor, AJobThatSlurmCancelsFailsWithSlurmsReason) {
   CORVALA4_NEED_SLURM();
   TempDir dir;
   std::string name = UniqueName("cancel");
   SlurmExecutor ex({}, -1, {});
-  ex.Start(Shell(1, "sleep 300", dir.path(), 0, name));
-  ASSERT_TRUE(WaitFor([&] { return Jobs(name, "R").size() == 1; }));
+  ASSERT_TRUE(StartSleeper(ex, dir, name));
   Capture("scancel -n '" + name + "'");
   std::optional<CalculationEnd> end = ex.WaitAny();
   ASSERT_TRUE(end);
@@ -330,8 +336,7 @@ TEST(SlurmExecutor, AJobOnANodeThatFailsIsNoSuccess) {
   TempDir dir;
   std::string name = UniqueName("lost");
   SlurmExecutor ex({}, -1, {});
-  ex.Start(Shell(1, "sleep 300", dir.path(), 0, name));
-  ASSERT_TRUE(WaitFor([&] { return Jobs(name, "R").size() == 1; }));
+  ASSERT_TRUE(StartSleeper(ex, dir, name));
   NodeDown down(Node());
   if (!down.Taken()) {
     ex.StopAll();

@@ -43,23 +43,12 @@ std::vector<std::string> Where(const std::string& report) {
   return where;
 }
 
-/// The shell-script host of the runner's tests: each kind of ending once.
-void EveryKindOfEnd(ScriptHost& h) {
-  h.AddCase("A", ScriptHost::kOk);
-  h.AddCase("B", "echo result > r.out\nexit 1\n");
-  h.AddCase("C", "echo result > r.out\nkill -KILL $$\n");
-  h.AddCase("D", "sleep 300 & echo $! > child.pid\nwait\n");
-  h.AddCase("E", ScriptHost::kWrong);
-  h.AddCase("F", ScriptHost::kOk, false);
-  h.Write();
-}
-
 TEST(SlurmRun, TheScriptHostEndsAsWithTheLocalExecutor) {
   CORVALA4_NEED_SLURM();
   TempDir local, slurm;
   ScriptHost hl(local), hs(slurm);
-  EveryKindOfEnd(hl);
-  EveryKindOfEnd(hs);
+  hl.AddEveryKindOfEnd();
+  hs.AddEveryKindOfEnd();
   ProgramRun l = RunProgram({"run", hl.host, "-j", "2", "--timeout", "1", "--junit", local / "r.xml"}, local);
   ProgramRun s = RunProgram({"run", hs.host, "--executor", "slurm", "-j", "2", "--timeout", "1", "--junit",
                              slurm / "r.xml", "--html", slurm / "r.html"},
