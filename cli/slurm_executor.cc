@@ -358,8 +358,10 @@ CalculationEnd SlurmExecutor::Translate(CalculationEnd srun) {
   bool ended_by_us = srun.how == How::TimedOut || srun.how == How::Stopped;
   CalculationEnd end = SlurmEnd(std::move(srun), job);
   end.facts.clear();
+  // Inside an allocation every case is a step of the same job.
   if (!job.id.empty())
-    end.facts.emplace_back("job", job.id + (job.step.empty() || job.step == "0" ? "" : "." + job.step));
+    end.facts.emplace_back(
+        "job", job.id + (job.step.empty() || (job.step == "0" && !inside_allocation_) ? "" : "." + job.step));
   if (!job.node.empty()) end.facts.emplace_back("node", job.node);
   // Not even submitted: no other case can be, either.
   if (submitted && !job.started && job.id.empty() && end.how == How::NotStarted && unusable_.empty())
