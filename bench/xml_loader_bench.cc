@@ -8,17 +8,12 @@
 
 #include "bench/bench_support.h"
 #include "foundation/platform/log.h"
+#include "tests/entity_bomb.h"
 
 namespace corvala4::bench {
 namespace {
 
-std::string EntityBomb() {
-  std::string bomb = "<!DOCTYPE x[<!ENTITY a \"" + std::string(2000, 'x') + "\"><!ENTITY b \"";
-  for (int i = 0; i < 600; ++i) bomb += "&a;";
-  bomb += "\">]><自测试配置><自测试标准目录>";
-  for (int i = 0; i < 200; ++i) bomb += "&b;";
-  return bomb + "</自测试标准目录></自测试配置>";
-}
+using testing::EntityBomb;
 
 void BM_QuietRunOverEntityFile(benchmark::State& state) {
   ScratchDir dir;

@@ -16,10 +16,13 @@
 #include "model/test_cases.h"
 #include "results/output_file.h"
 #include "results/output_files.h"
+#include "tests/entity_bomb.h"
 #include "tests/test_support.h"
 
 namespace corvala4 {
 namespace {
+
+using testing::EntityBomb;
 
 using testing::WriteFile;
 
@@ -191,15 +194,6 @@ TEST_F(XmlLoaderTest, ReadsTheEncodingTheDocumentDeclares) {
     EXPECT_EQ("梁01", Case(1)->Folder());
     EXPECT_EQ("[结果.out kept]", Outputs(1));
   }
-}
-
-/// A document of a few kilobytes whose standard directory would expand to 240 MB.
-std::string EntityBomb() {
-  std::string bomb = "<!DOCTYPE x[<!ENTITY a \"" + std::string(2000, 'x') + "\"><!ENTITY b \"";
-  for (int i = 0; i < 600; ++i) bomb += "&a;";
-  bomb += "\">]><自测试配置><自测试标准目录>";
-  for (int i = 0; i < 200; ++i) bomb += "&b;";
-  return bomb + "</自测试标准目录></自测试配置>";
 }
 
 TEST_F(XmlLoaderTest, HostileDocumentsStayBounded) {
