@@ -16,6 +16,7 @@
 #include "cli/local_executor.h"
 #include "cli/progress_display.h"
 #include "cli/stop_signals.h"
+#include "cli/terminal.h"
 #include "engine/tester_core.h"
 #include "foundation/errors.h"
 #include "model/test_case.h"
@@ -230,7 +231,7 @@ int RunCommand(const RunOptions& o, std::FILE* out, std::FILE* err) {
   BuildIdentity build = IdentifyBuild(session.Host());
 
   StopSignals stop;
-  ProgressDisplay display(out, isatty(fileno(out)) != 0, err);
+  ProgressDisplay display(out, LiveLineAllowed(out), err, o.color);
   std::unique_ptr<Executor> executor;
   int jobs = o.jobs;
   if (o.executor == "slurm") {
@@ -297,11 +298,12 @@ int RunCommand(const RunOptions& o, std::FILE* out, std::FILE* err) {
     return 2;
   }
   if (run.all_mandatory_passed)
-    std::fprintf(out, "every mandatory case (%d) has passed: this build is correct%s\n",
-                 run.mandatory_in_collection,
+    std::fprintf(out, "every mandatory case (%d) has passed: %s%s\n", run.mandatory_in_collection,
+                 Paint("this build is correct", kGreen, o.color).c_str(),
                  run.recorded ? (", recorded in " + record).c_str() : ", but it could not be recorded");
   else
-    std::fprintf(out, "not every mandatory case has passed: this build is NOT correct, nothing recorded\n");
+    std::fprintf(out, "not every mandatory case has passed: %s, nothing recorded\n",
+                 Paint("this build is NOT correct", kRed, o.color).c_str());
   return run.all_mandatory_passed && run.recorded ? 0 : 1;
 }
 

@@ -38,6 +38,7 @@ struct RunOptions {
   bool failed = false;
   std::string junit;
   std::string html;
+  bool color = false;  // colour on the output
 };
 
 /// Runs the cases; on a stop signal ends the program by that signal, after saying what it stopped.

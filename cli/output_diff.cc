@@ -3,6 +3,7 @@
 #include <deque>
 #include <vector>
 
+#include "cli/terminal.h"
 #include "results/line_pairs.h"
 
 namespace corvala4::cli {
@@ -66,14 +67,20 @@ class Hunks {
       s_count_ -= extra;
       o_count_ -= extra;
     }
+    bool color = limits_.color;
     if (!header_.empty()) {
-      std::fputs(header_.c_str(), out_);
+      std::fputs(Paint(header_, kBold, color).c_str(), out_);
       header_.clear();
     }
-    std::fprintf(out_, "@@ -%lld,%lld +%lld,%lld @@\n",
-                 static_cast<long long>(s_count_ ? start_ : start_ - 1), static_cast<long long>(s_count_),
-                 static_cast<long long>(o_count_ ? start_ : start_ - 1), static_cast<long long>(o_count_));
-    for (const std::string& line : lines_) std::fprintf(out_, "%s\n", line.c_str());
+    char head[128];
+    std::snprintf(head, sizeof head, "@@ -%lld,%lld +%lld,%lld @@",
+                  static_cast<long long>(s_count_ ? start_ : start_ - 1), static_cast<long long>(s_count_),
+                  static_cast<long long>(o_count_ ? start_ : start_ - 1), static_cast<long long>(o_count_));
+    std::fprintf(out_, "%s\n", Paint(head, kCyan, color).c_str());
+    for (const std::string& line : lines_) {
+      const char* code = line[0] == '-' ? kRed : line[0] == '+' ? kGreen : line[0] == '\\' ? kDim : nullptr;
+      std::fprintf(out_, "%s\n", code ? Paint(line, code, color).c_str() : line.c_str());
+    }
     open_ = false;
     trailing_ = 0;
     lines_.clear();

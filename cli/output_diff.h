@@ -13,6 +13,7 @@ namespace corvala4::cli {
 struct DiffLimits {
   int context = 3;     // unchanged lines around each change
   int max_lines = 50;  // changed pairs shown; the rest are only counted
+  bool color = false;  // removed lines red, added green, hunk heads cyan
 };
 
 struct DiffCounts {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "cli/terminal.h"
 #include "results/junit_report.h"
 
 namespace corvala4::cli {
@@ -38,8 +39,8 @@ std::string Clock(double seconds) {
 
 }  // namespace
 
-ProgressDisplay::ProgressDisplay(std::FILE* out, bool terminal, std::FILE* err)
-    : out_(out), terminal_(terminal), err_(err), start_(std::chrono::steady_clock::now()) {}
+ProgressDisplay::ProgressDisplay(std::FILE* out, bool terminal, std::FILE* err, bool color)
+    : out_(out), terminal_(terminal), err_(err), color_(color), start_(std::chrono::steady_clock::now()) {}
 
 std::vector<std::string> ProgressDisplay::Explanation(const CaseResult& c, const std::string& unusable) {
   if (!unusable.empty() && c.outcome == CaseOutcome::CalculationFailed && c.reason == unusable)
@@ -72,8 +73,11 @@ void ProgressDisplay::DrawLive() {
   double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
   std::string left =
       done_ > 0 ? "about " + Clock(elapsed / done_ * (total_ - done_)) + " left" : "time left not known yet";
-  std::fprintf(out_, "\r\033[K[%d/%d] %d running, %d not passed, %s", done_, total_, running_, failed_,
-               left.c_str());
+  char line[256];
+  std::snprintf(line, sizeof line, "[%d/%d] %d running, %d not passed, %s", done_, total_, running_, failed_,
+                left.c_str());
+  // A line longer than the terminal would wrap, and "\r" would then redraw only its last part.
+  std::fprintf(out_, "\r\033[K%s", CutToWidth(line, TerminalWidth(out_) - 1).c_str());
   std::fflush(out_);
   live_shown_ = true;
 }
@@ -89,9 +93,9 @@ void ProgressDisplay::CaseEnded(const CaseResult& c) {
   if (terminal_) {
     if (why.empty()) return;
     ClearLive();
-    std::fprintf(out_, "%s %s\n", OutcomeText(c.outcome).c_str(), c.caption.c_str());
+    std::fprintf(out_, "%s %s\n", Paint(OutcomeText(c.outcome), kRed, color_).c_str(), c.caption.c_str());
   }
-  for (const std::string& line : why) std::fprintf(out_, "%s\n", line.c_str());
+  for (const std::string& line : why) std::fprintf(out_, "%s\n", Paint(line, kRed, color_).c_str());
   std::fflush(out_);
 }
 

@@ -13,8 +13,9 @@ namespace corvala4::cli {
 
 class ProgressDisplay : public RunObserver {
  public:
-  /// Warnings and what keeps the run from calculating go to `err`.
-  ProgressDisplay(std::FILE* out, bool terminal, std::FILE* err = stderr);
+  /// Warnings and what keeps the run from calculating go to `err`. `terminal`: a live line is
+  /// drawn (cut to the terminal's width); `color`: a case that did not pass is told in red.
+  ProgressDisplay(std::FILE* out, bool terminal, std::FILE* err = stderr, bool color = false);
 
   void Lines(const std::vector<std::string>& lines) override;
   void CaseEnded(const CaseResult& c) override;
@@ -36,6 +37,7 @@ class ProgressDisplay : public RunObserver {
   std::FILE* out_;
   bool terminal_;
   std::FILE* err_;
+  bool color_;
   std::string unusable_;
   bool live_shown_ = false;
   int done_ = 0, running_ = 0, failed_ = 0, total_ = 0;
