@@ -22,7 +22,7 @@ std::string OneLine(const std::exception_ptr& caught) {
   return text;
 }
 
-HostSession::HostSession(const std::string& host) {
+HostSession::HostSession(const std::string& host, Open open) {
   std::string path = std::filesystem::absolute(host).lexically_normal().string();
   struct stat st {};
   if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
@@ -33,7 +33,10 @@ HostSession::HostSession(const std::string& host) {
   // As an entry operation: a module in this process runs one context at a time.
   G().TestRunning = true;
   try {
-    Load();
+    if (open == Open::Load)
+      Load();
+    else
+      core.OpenContext();
   } catch (...) {
     Close();
     throw;

@@ -34,7 +34,9 @@ class HostSession {
   /// Refuses (exit 2) a host that is not a file, a missing definition file (naming the files
   /// looked for), one that cannot be read, and one without a single valid case: unlike a
   /// linking host, nothing here counts as a pass for want of cases.
-  explicit HostSession(const std::string& host);
+  /// ContextOnly: the context open and the definition file located, not read (for `check`).
+  enum class Open { Load, ContextOnly };
+  explicit HostSession(const std::string& host, Open open = Open::Load);
   ~HostSession();
   HostSession(const HostSession&) = delete;
   HostSession& operator=(const HostSession&) = delete;

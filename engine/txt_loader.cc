@@ -1,10 +1,12 @@
 #include "engine/txt_loader.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/definition_paths.h"
+#include "engine/definition_records.h"
 #include "engine/tester_core.h"
 #include "foundation/create_object.h"
 #include "foundation/detailed_fso.h"
@@ -125,6 +127,55 @@ void LoadTxtDefinition(TesterCore& tester) {
     }
     cases->Add(std::move(tc));
   }
+}
+
+namespace {
+
+int LineAt(const std::string& text, size_t offset) {
+  return 1 +
+         static_cast<int>(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
+}
+
+}  // namespace
+
+DefinitionRecords ReadTxtRecords(const std::string& raw) {
+  DefinitionRecords records;
+  std::string text = CrLfLineEnds(raw);
+  RegExp re;
+  re.Multiline = true;
+  re.Pattern = kDirectoryPattern;
+  std::vector<RegExp::Match> directory = re.Execute(text);
+  if (!directory.empty()) {
+    records.directory = SlashPath(Group(directory.front(), 0));
+    records.directory_line =
+        LineAt(text, directory.front().FirstIndex + (text[directory.front().FirstIndex] == '\n'));
+    records.directory_count = 1;
+  }
+  re.Pattern = kRecordPattern;
+  re.Global = true;
+  for (const RegExp::Match& record : re.Execute(text)) {
+    RecordedCase c;
+    std::string caption = Group(record, 0);
+    // The record starts after its line feed; a caption may begin with blank lines of its own.
+    size_t start = record.FirstIndex + 1 + caption.find_first_not_of("\t \n");
+    c.line = LineAt(text, std::min(start, text.size()));
+    c.caption = caption;
+    c.folder = SlashPath(Group(record, 1));
+    c.project = SlashPath(Group(record, 2));
+    c.mandatory = Group(record, 3);
+    c.func = Group(record, 4);
+    for (const std::string& item : OutputItems(Group(record, 5))) {
+      RecordedOutput o;
+      o.line = c.line;
+      std::string name = Trim(item);
+      bool kept = name.size() >= 2 && name.front() == '<' && name.back() == '>';
+      o.name = kept ? name.substr(1, name.size() - 2) : name;
+      o.keep = kept ? "y" : "n";
+      c.outputs.push_back(std::move(o));
+    }
+    records.cases.push_back(std::move(c));
+  }
+  return records;
 }
 
 }  // namespace corvala4

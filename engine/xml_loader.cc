@@ -16,10 +16,12 @@
 #include <string>
 
 #include "engine/definition_paths.h"
+#include "engine/definition_records.h"
 #include "engine/tester_core.h"
 #include "foundation/errors.h"
 #include "foundation/format_msg.h"
 #include "foundation/platform/descriptor.h"
+#include "foundation/text.h"
 #include "model/test_case.h"
 #include "model/test_cases.h"
 #include "results/output_file.h"
@@ -251,6 +253,67 @@ void LoadXmlDefinition(TesterCore& tester) {
     }
     cases->Add(tc);
   }
+}
+
+namespace {
+
+std::optional<std::string> OptionalAttribute(xmlNode* element, const char* name) {
+  xmlChar* value = xmlGetProp(element, reinterpret_cast<const xmlChar*>(name));
+  if (!value) return std::nullopt;
+  std::string text = reinterpret_cast<const char*>(value);
+  xmlFree(value);
+  return text;
+}
+
+std::optional<std::string> SlashedAttribute(xmlNode* element, const char* name) {
+  std::optional<std::string> value = OptionalAttribute(element, name);
+  if (value) value = SlashPath(*value);
+  return value;
+}
+
+}  // namespace
+
+DefinitionRecords ReadXmlRecords(const std::string& file) {
+  DefinitionRecords records;
+  ParseOutcome parsed = Parse(file);
+  if (!parsed.doc) {
+    records.problem = parsed.problem.empty() ? "not an XML document" : parsed.problem;
+    return records;
+  }
+  std::unique_ptr<xmlXPathContext, XPathContextFree> xp(xmlXPathNewContext(parsed.doc.get()));
+  if (!xp) {
+    records.problem = "out of memory";
+    return records;
+  }
+  XPathObject dirs = Select(xp.get(), nullptr, "/自测试配置/自测试标准目录");
+  records.directory_count = NodeCount(dirs);
+  if (records.directory_count > 0) {
+    xmlNode* dir = dirs->nodesetval->nodeTab[0];
+    records.directory = SlashPath(Text(dir));
+    records.directory_line = static_cast<int>(xmlGetLineNo(dir));
+  }
+  XPathObject elements = Select(xp.get(), nullptr, "/自测试配置/自测试算例");
+  for (int i = 0; i < NodeCount(elements); ++i) {
+    xmlNode* element = elements->nodesetval->nodeTab[i];
+    RecordedCase c;
+    c.line = static_cast<int>(xmlGetLineNo(element));
+    c.caption = OptionalAttribute(element, "名称");
+    c.folder = SlashedAttribute(element, "目录");
+    c.project = SlashedAttribute(element, "工程文件");
+    c.mandatory = OptionalAttribute(element, "必测");
+    c.func = OptionalAttribute(element, "功能代号");
+    XPathObject outputs = Select(xp.get(), element, "输出文件");
+    for (int k = 0; k < NodeCount(outputs); ++k) {
+      xmlNode* output = outputs->nodesetval->nodeTab[k];
+      RecordedOutput o;
+      o.line = static_cast<int>(xmlGetLineNo(output));
+      o.name = Trim(SlashPath(Text(output)));
+      o.keep = OptionalAttribute(output, "保留");
+      c.outputs.push_back(std::move(o));
+    }
+    records.cases.push_back(std::move(c));
+  }
+  return records;
 }
 
 }  // namespace corvala4

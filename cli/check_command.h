@@ -1,0 +1,13 @@
+// `corvala4 check`: the definition file read as a run would read it, every problem told at
+// once with its file and line, before a long run finds them one at a time.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace corvala4::cli {
+
+/// 0 no problem, 1 warnings only, 2 errors.
+int CheckCommand(const std::string& host, bool color, std::FILE* out);
+
+}  // namespace corvala4::cli
