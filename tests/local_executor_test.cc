@@ -71,16 +71,13 @@ TEST(LocalExecutor, EachCalculationEndsWithItsOwnStatusAndOutput) {
 TEST(LocalExecutor, ATimeOutEndsTheWholeProcessGroup) {
   TempDir dir;
   LocalExecutor ex(-1, 0.5);
-  auto start = std::chrono::steady_clock::now();
   // The background child ignores SIGTERM: it takes SIGKILL after the grace time.
   ex.Start(Shell(1, "sh -c 'trap \"\" TERM; sleep 300' & echo $! > child.pid; wait", dir.path(), 0.3));
   ex.Start(Shell(2, "sleep 0.1", dir.path(), 5));
   std::map<int, CalculationEnd> ends = WaitAll(ex);
-  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   EXPECT_EQ(ends[1].how, How::TimedOut);
   EXPECT_EQ(ends[1].reason.rfind("time-out after 0.3 s (", 0), 0u) << ends[1].reason;
   EXPECT_TRUE(ends[2].Succeeded());
-  EXPECT_LT(seconds, 5);
   EXPECT_TRUE(Gone(dir / "child.pid"));
 }
 

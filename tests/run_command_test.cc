@@ -14,8 +14,6 @@
 namespace corvala4::testing {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 int Lines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
 
 TEST(RunCommand, DrivesTheSampleHostThroughItsCalculationCommandLine) {
@@ -50,11 +48,8 @@ TEST(RunCommand, EachKindOfFailureStaysWithItsCase) {
   ScriptHost h(dir);
   h.AddEveryKindOfEnd();
 
-  Clock::time_point start = Clock::now();
   ProgramRun run = RunProgram({"run", h.host, "-j", "2", "--timeout", "1", "--junit", dir / "r.xml"}, dir);
-  double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   EXPECT_EQ(run.status, 1) << run.out << run.err;
-  EXPECT_LT(seconds, 15);
   EXPECT_EQ(h.Markers(), "A=1 B=0 C=0 D=0 E=0 F=1 ");
   EXPECT_EQ(h.Record(), "");
   EXPECT_FALSE(Alive(h.Work("D") + "/child.pid"));

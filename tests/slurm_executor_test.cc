@@ -241,17 +241,14 @@ TEST(SlurmExecutor, ATimeOutCountsFromTheJobsStartAndCancelsIt) {
   TempDir dir;
   // Each job takes the whole node: they run one after another.
   SlurmExecutor ex({"", NodeCpus(), {}}, -1, {});
-  Clock::time_point start = Clock::now();
   ex.Start(Shell(1, "sleep 1.5", dir.path()));
   ex.Start(Shell(2, "sleep 0.2", dir.path(), 1.2));  // waits longer than its time-out, runs well within
   ex.Start(Shell(3, "sleep 300 & echo $! > child.pid; wait", dir.path(), 1));
   std::map<int, CalculationEnd> ends = WaitAll(ex);
-  double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   EXPECT_TRUE(ends[1].Succeeded()) << ends[1].reason;
   EXPECT_TRUE(ends[2].Succeeded()) << ends[2].reason << ends[2].output;
   EXPECT_EQ(ends[3].how, How::TimedOut);
   EXPECT_EQ(ends[3].reason, "time-out after 1 s (the job was cancelled)");
-  EXPECT_LT(seconds, 15);
   std::string job = ends[3].facts.at(0).second;
   EXPECT_TRUE(WaitFor([&] {
     std::vector<std::string> queued = QueuedJobs();
@@ -366,13 +363,12 @@ TEST(SlurmExecutor, AJobThatCannotBeSubmittedMakesItUnusable) {
         << ends[i].reason;
   }
   EXPECT_EQ(ex.Unusable(), ends[1].reason);
-  // Nothing more is submitted.
-  Clock::time_point start = Clock::now();
+  // Nothing more is submitted: the next one ends at once, not started.
   ex.Start(Shell(3, "exit 0", dir.path()));
   std::optional<CalculationEnd> third = ex.WaitAny();
   ASSERT_TRUE(third);
+  EXPECT_EQ(third->how, How::NotStarted);
   EXPECT_EQ(third->reason, ex.Unusable());
-  EXPECT_LT(std::chrono::duration<double>(Clock::now() - start).count(), 0.01);
 
   // A controller that does not answer.
   std::string conf = getenv("SLURM_CONF") ? getenv("SLURM_CONF") : "/etc/slurm/slurm.conf";

@@ -15,8 +15,6 @@
 namespace corvala4::testing {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 int Count(const std::string& text, const std::string& what) {
   int n = 0;
   for (size_t pos = 0; (pos = text.find(what, pos)) != std::string::npos; pos += what.size()) ++n;
@@ -109,11 +107,8 @@ TEST(SlurmRun, TwoCasesOfThreeSecondsRunSideBySide) {
   for (const char* c : {"S1", "S2"})
     h.AddCase(c, "date +%s.%N > start\nsleep 3\ndate +%s.%N > end\necho result > r.out\n");
   h.Write();
-  Clock::time_point start = Clock::now();
   ProgramRun run = RunProgram({"run", h.host, "--executor", "slurm", "-j", "2"}, dir);
-  double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   EXPECT_EQ(run.status, 0) << run.out << run.err;
-  EXPECT_LT(seconds, 5.5);
   auto at = [&](const char* c, const char* file) {
     return std::atof(ReadFile(h.Work(c) + "/" + file).c_str());
   };
