@@ -145,9 +145,25 @@ void CaseRunner::StartCase(int k) {
   RunDriver& driver = session_.Core().Driver();
   double cpu = ThreadCpuSeconds();
   slot.start = Clock::now();
-  lines_ = &slot.lines;
-  bool prepared = driver.PrepareCase(slot.tc);
-  lines_ = nullptr;
+  bool prepared = true;
+  // Once per folder: a case that shares it with an earlier one finds what that one left, as
+  // without --fresh. The removal takes links as links and refuses a way out of the test data.
+  if (settings_.fresh && removed_.insert(slot.key).second) {
+    try {
+      if (slot.key.empty())
+        throw std::runtime_error("it is the whole work directory; --fresh removes only a case's own folder");
+      tc.RemoveTestFolder();
+    } catch (...) {
+      prepared = false;
+      slot.result.outcome = CaseOutcome::Error;
+      slot.result.reason = "cannot remove the working folder: " + OneLine(std::current_exception());
+    }
+  }
+  if (prepared) {
+    lines_ = &slot.lines;
+    prepared = driver.PrepareCase(slot.tc);
+    lines_ = nullptr;
+  }
   Calculation calc;
   if (prepared) {
     try {
@@ -164,7 +180,7 @@ void CaseRunner::StartCase(int k) {
       slot.result.outcome = CaseOutcome::Error;
       slot.result.reason = OneLine(std::current_exception());
     }
-  } else {
+  } else if (slot.result.reason.empty()) {
     const std::optional<Error>& failure = driver.LastFailure();
     bool missing = failure && failure->Number() == CaseFolderMissingError;
     slot.result.outcome = missing ? CaseOutcome::FolderMissing : CaseOutcome::Error;
@@ -285,6 +301,7 @@ RunResult CaseRunner::Run(const std::vector<std::shared_ptr<TestCaseImpl>>& case
   }
   running_ = done_ = failed_ = 0;
   unusable_told_ = false;
+  removed_.clear();
 
   std::string record = core.VersionRecord().RecordPath();
   int64_t record_size = FileSize(record);

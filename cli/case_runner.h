@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,7 @@ class RunObserver {
 struct RunSettings {
   int jobs = 1;        // calculations at once
   double timeout = 0;  // seconds per calculation; 0 for none
+  bool fresh = false;  // each working folder removed before its first case is prepared
 };
 
 class CaseRunner {
@@ -74,6 +76,7 @@ class CaseRunner {
   int done_ = 0;
   int failed_ = 0;
   bool unusable_told_ = false;
+  std::set<std::string> removed_;  // the working folders --fresh has removed in this run
   double engine_seconds_ = 0;
   double engine_cpu_seconds_ = 0;
   /// Where the module's progress lines go now.

@@ -243,7 +243,7 @@ int RunCommand(const RunOptions& o, std::FILE* out, std::FILE* err) {
     executor = std::make_unique<LocalExecutor>(stop.WakeFd());
     if (jobs < 1) jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   }
-  CaseRunner runner(session, *executor, command, {jobs, o.timeout});
+  CaseRunner runner(session, *executor, command, {jobs, o.timeout, o.fresh});
   runner.SetObserver(&display);
   RunResult run = runner.Run(cases, build, &stop);
   display.Finish();

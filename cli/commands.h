@@ -36,6 +36,7 @@ struct RunOptions {
   std::vector<std::string> cases;
   bool mandatory = false;
   bool failed = false;
+  bool fresh = false;  // remove each working folder before its case is prepared
   std::string junit;
   std::string html;
   bool color = false;  // colour on the output

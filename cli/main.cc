@@ -222,6 +222,9 @@ int Main(int argc, char** argv) {
       ->expected(1, -1);
   run_cmd->add_flag("--mandatory", run.mandatory, "only the mandatory cases");
   run_cmd->add_flag("--failed", run.failed, "only the cases without a pass marker");
+  run_cmd->add_flag("--fresh", run.fresh,
+                    "remove each case's working folder before it is prepared, so that nothing of an earlier "
+                    "run survives (inside the test data only; a link is removed, never followed)");
   run_cmd->add_option("--junit", run.junit, "write a JUnit XML report to FILE")->type_name("FILE");
   run_cmd->add_option("--html", run.html, "write an HTML report to FILE")->type_name("FILE");
   run_cmd

@@ -110,6 +110,35 @@ TEST(RunCommand, SideBySideGivesTheOutcomeOfOneAfterAnother) {
   EXPECT_EQ(starts, 9);
 }
 
+TEST(RunCommand, FreshRemovesEachWorkingFolderAndNothingALinkLeadsTo) {
+  TempDir dir;
+  ScriptHost h(dir);
+  // A leftover of an earlier run changes this calculation.
+  h.AddCase("A", "test ! -e restart.dat || exit 5\necho result > r.out\n");
+  h.AddCase("B", ScriptHost::kOk);
+  h.Write();
+  ASSERT_EQ(RunProgram({"run", h.host}, dir).status, 0);
+  WriteFile(h.Work("A") + "/restart.dat", "old");
+  WriteFile(dir / "outside/keep.txt", "keep");
+  std::filesystem::create_symlink(dir / "outside", h.Work("A") + "/folder-link");
+  std::filesystem::create_symlink(dir / "outside/keep.txt", h.Work("A") + "/file-link");
+  // A working folder that is itself a link out of the test data.
+  std::filesystem::remove_all(h.Work("B"));
+  WriteFile(dir / "elsewhere/mine.txt", "mine");
+  std::filesystem::create_symlink(dir / "elsewhere", h.Work("B"));
+  EXPECT_EQ(RunProgram({"run", h.host, "--cases", "A"}, dir).status, 1);
+
+  ProgramRun run = RunProgram({"run", h.host, "--fresh"}, dir);
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_FALSE(Exists(h.Work("A") + "/restart.dat"));
+  EXPECT_FALSE(std::filesystem::is_symlink(h.Work("A") + "/folder-link"));
+  EXPECT_FALSE(std::filesystem::is_symlink(h.Work("B")));
+  EXPECT_EQ(ReadFile(dir / "outside/keep.txt"), "keep");
+  EXPECT_EQ(ReadFile(dir / "elsewhere/mine.txt"), "mine");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "elsewhere"), {}), 1);
+  EXPECT_EQ(ReadFile(h.Work("B") + "/r.out"), "result\n");
+}
+
 TEST(RunCommand, CasesSharingAWorkingFolderNeverRunAtOnce) {
   TempDir dir;
   ScriptHost h(dir);
