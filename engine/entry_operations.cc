@@ -55,8 +55,9 @@ class ShownOperation {
 }  // namespace
 
 template <typename Fn>
-void TesterCore::RunEntry(bool showUI, Fn&& body) {
+EntryOutcome TesterCore::RunEntry(bool showUI, Fn&& body) {
   ShownOperation operation(showUI && !G().TestRunning);
+  EntryOutcome outcome;
   try {
     if (G().TestRunning) {
       // The refusal speaks in this call's own mode, but an operation of this tester
@@ -70,7 +71,8 @@ void TesterCore::RunEntry(bool showUI, Fn&& body) {
       } catch (...) {
       }
       show_ui_ = running_mode;
-      return;
+      outcome.refused = true;
+      return outcome;
     }
     show_ui_ = showUI;
     G().TestRunning = true;
@@ -82,15 +84,17 @@ void TesterCore::RunEntry(bool showUI, Fn&& body) {
     // The context stays as it is: the next entry operation opens it afresh.
     G().TestRunning = false;
     try {
-      ShowMessage(ErrDetailText(ToError(std::current_exception())), kOkOnly | kCritical);
+      outcome.failure = ToError(std::current_exception());
+      ShowMessage(ErrDetailText(*outcome.failure), kOkOnly | kCritical);
     } catch (...) {
       // Reporting must never throw into the host.
     }
   }
+  return outcome;
 }
 
-void TesterCore::PromptTest() {
-  RunEntry(true, [this] {
+EntryOutcome TesterCore::PromptTest() {
+  return RunEntry(true, [this] {
     if (VersionRecord().VersionPassed()) return;
     int answer = ShowMessage("提醒：本EXE版本没有经过全部正确性“必测”测试，是否立即开始测试？",
                              kOkCancel | kQuestion, "提示");
@@ -98,12 +102,12 @@ void TesterCore::PromptTest() {
   });
 }
 
-void TesterCore::Launch() {
-  RunEntry(true, [this] { ShowTestWindow(); });
+EntryOutcome TesterCore::Launch() {
+  return RunEntry(true, [this] { ShowTestWindow(); });
 }
 
-void TesterCore::LaunchNoUI() {
-  RunEntry(false, [this] {
+EntryOutcome TesterCore::LaunchNoUI() {
+  return RunEntry(false, [this] {
     // A report is written whatever happens, so that CI never reads the one of an earlier run.
     std::string report = RunRecorder::ReportPath(*this);
     std::optional<RunRecorder> recorder;

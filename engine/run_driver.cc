@@ -57,7 +57,13 @@ void RunDriver::RunCases(std::shared_ptr<TestCasesImpl> cases, bool autoMode) {
     Step([&] { CurrentUserInterface().DoEvents(); });
     // A failure anywhere ends the case: the rest of its steps, ActiveCase's reset
     // included, are skipped, and the run goes on with the next case.
-    if (PrepareCase(tc) && CalculateCase(tc)) FinishCase(tc);
+    if (!PrepareCase(tc)) continue;
+    if (CalculateCase(tc))
+      FinishCase(tc);
+    else
+      // A calculation that failed must not leave the pass of an earlier run standing,
+      // or the build would be recorded on it.
+      Step([&] { tc->SetPassed(false); });
   }
   EndRun(cases);
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "corvala4/error.h"
 #include "corvala4/tester.h"
 #include "engine/run_driver.h"
 #include "foundation/run_context.h"
@@ -19,6 +20,13 @@ class TestCasesImpl;
 class TestCaseImpl;
 class Reporter;
 class TesterStatus;
+
+/// How one entry operation ended, for hosts that ask (the C interface): refused because
+/// another was in progress, ended by an error (already reported), or neither.
+struct EntryOutcome {
+  bool refused = false;
+  std::optional<Error> failure;
+};
 
 class CORVALA4_WINDOWS_API TesterCore : public RunContext {
  public:
@@ -47,9 +55,9 @@ class CORVALA4_WINDOWS_API TesterCore : public RunContext {
 
   // Entry operations: each guards against re-entry, opens a context, and reports
   // whatever fails through ShowMessage; nothing leaves them.
-  void PromptTest();
-  void Launch();
-  void LaunchNoUI();
+  EntryOutcome PromptTest();
+  EntryOutcome Launch();
+  EntryOutcome LaunchNoUI();
   void IUnitTest_Launch();
 
   /// Fills the case collection from the definition file of its form.
@@ -93,7 +101,7 @@ class CORVALA4_WINDOWS_API TesterCore : public RunContext {
 
  private:
   template <typename Fn>
-  void RunEntry(bool showUI, Fn&& body);
+  EntryOutcome RunEntry(bool showUI, Fn&& body);
 
   Tester& facade_;
   std::string host_exe_;

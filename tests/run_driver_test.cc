@@ -152,6 +152,17 @@ TEST_F(RunDriverTest, FailuresAreReportedAndTheRunGoesOn) {
   EXPECT_EQ(1u, RecordLines());
 }
 
+TEST_F(RunDriverTest, ACalculationThatFailsRemovesTheEarlierPass) {
+  Define({"A!"});
+  Run(true);
+  ASSERT_TRUE(Exists(env.dir() / "TestData/A/calc_p_1_Passed.txt"));
+  ASSERT_EQ(1u, RecordLines());
+  host.on_do_test = [](TestCase&) { throw std::runtime_error("the solver crashed"); };
+  Run(true);
+  EXPECT_FALSE(Exists(env.dir() / "TestData/A/calc_p_1_Passed.txt"));
+  EXPECT_EQ(1u, RecordLines());
+}
+
 TEST_F(RunDriverTest, StepsOneByOneWithTheCalculationsDoneElsewhere) {
   Define({"A!", "B!"});
   core().SetShowUI(true);
