@@ -4,7 +4,9 @@
 # the Slurm executor's tests must run, on the cluster that answers here or else on a
 # one-node cluster that scripts/slurm-up.sh starts for them and scripts/slurm-down.sh
 # stops afterwards, whatever the tests do. Without --slurm and without a cluster they
-# are skipped, and this script says so at the end.
+# are skipped, and this script says so at the end. With --packages: also the test that builds
+# the Debian packages, installs them on this machine with apt-get and purges them again
+# (scripts/package-install-test.sh; it needs root or sudo, and CI runs it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,8 +23,9 @@ for arg in "$@"; do
       export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
       ;;
     --slurm) slurm=1 ;;
+    --packages) export CORVALA4_PACKAGE_TEST=1 ;;
     *)
-      echo "usage: scripts/run-tests.sh [--sanitize] [--slurm]" >&2
+      echo "usage: scripts/run-tests.sh [--sanitize] [--slurm] [--packages]" >&2
       exit 2
       ;;
   esac
