@@ -107,9 +107,9 @@ class CInterfaceTest : public ::testing::Test {
   void TearDown() override { c4_tester_free(host.tester); }
 
   /// Cases by caption, each with the project p.prj and the standard output r.out; "!" marks mandatory.
-  void Define(const std::vector<std::string>& specs) {
+  void Define(const std::vector<std::string>& captions) {
     std::string xml = "<自测试配置><自测试标准目录>TestData</自测试标准目录>";
-    for (std::string caption : specs) {
+    for (std::string caption : captions) {
       bool mandatory = caption.back() == '!';
       if (mandatory) caption.pop_back();
       xml += "<自测试算例 名称=\"" + caption + "\" 目录=\"" + caption + "\" 工程文件=\"p.prj\" 必测=\"" +

@@ -17,10 +17,10 @@ def host(tmp_path, monkeypatch):
     exe = tmp_path / "calc"
     exe.write_text("binary")
 
-    def define(*specs):
+    def define(*entries):
         cases = ""
-        for spec in specs:
-            caption, mandatory = spec.rstrip("!"), spec.endswith("!")
+        for entry in entries:
+            caption, mandatory = entry.rstrip("!"), entry.endswith("!")
             folder = tmp_path / "TestData" / caption
             folder.mkdir(parents=True)
             (folder / "p.prj").write_text("")
