@@ -13,6 +13,7 @@
 #include "foundation/platform/file_system_failure.h"
 #include "foundation/platform/folder_entries.h"
 #include "foundation/platform/path_text.h"
+#include "foundation/platform/replacement_journal.h"
 
 namespace corvala4::posixfs {
 
@@ -205,6 +206,8 @@ void CopyTree(CopyContext& ctx, Fd srcfd, int dstfd, bool overwrite, const std::
   int sfd = dirfd(dir.get());
   while (dirent* entry = NextEntry(dir.get(), srcShown)) {
     const char* name = entry->d_name;
+    // What an approval or a copy left unfinished is not test data: a working folder never gets it.
+    if (IsOwnTemporary(name)) continue;
     std::string src_path = JoinPath(srcShown, name);
     std::string dst_path = JoinPath(dstShown, name);
     switch (EntryType(sfd, entry)) {
