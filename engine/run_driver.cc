@@ -6,6 +6,8 @@
 #include "engine/tester_core.h"
 #include "foundation/errors.h"
 #include "foundation/format_msg.h"
+#include "foundation/platform/log.h"
+#include "foundation/platform/run_lock.h"
 #include "model/test_case.h"
 #include "model/test_cases.h"
 #include "results/reporter.h"
@@ -46,6 +48,17 @@ void RunDriver::ShowStatusWindow() {
 }
 
 void RunDriver::RunCases(std::shared_ptr<TestCasesImpl> cases, bool autoMode) {
+  // Another run on the same test data (another host's, `corvala4 run`) would prepare and
+  // compare the same folders under this one: it is waited for.
+  RunLock lock;
+  Step([&] {
+    int32_t count = cases ? cases->Count() : 0;
+    if (count == 0) return;
+    std::string why;
+    auto tell = [](const std::string& text) { WriteLog(LogEventType::Information, text); };
+    lock.Acquire(tester_.StandardFolder(), tester_.HostEXE(), true, tell, why);
+    if (!why.empty()) WriteLog(LogEventType::Warning, why);
+  });
   if (!BeginRun(cases, autoMode)) return;
   // The cases as they stand now, so that nothing a handler does to the collection
   // can make the loop skip or repeat one.
