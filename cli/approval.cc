@@ -1,5 +1,6 @@
 #include "cli/approval.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <string.h>
@@ -8,13 +9,14 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 #include "cli/build_identity.h"
 #include "cli/calculation_record.h"
 #include "cli/host_session.h"
-#include "foundation/platform/atomic_file.h"
 #include "foundation/platform/descriptor.h"
+#include "foundation/platform/replacement_journal.h"
 #include "model/path_guard.h"
 #include "model/test_case.h"
 #include "results/output_files.h"
@@ -67,49 +69,47 @@ bool SameBytes(const std::string& a, const std::string& b) {
   return same;
 }
 
-/// Copies src to a new temporary file beside dest, written out to the disk; returns its
-/// path, or fills `error`.
-std::string CopyToTemporary(const std::string& src, const std::string& dest, std::string& error) {
-  size_t slash = dest.find_last_of('/');
-  if (slash != std::string::npos)
-    if (int e = MakeFolders(dest.substr(0, slash)); e != 0) {
-      error = "cannot make the folder of '" + dest + "': " + strerror(e);
-      return {};
-    }
-  Fd in(OpenRegularFile(AT_FDCWD, src.c_str()));
-  if (in.get() < 0) {
-    error = "cannot read '" + src + "': " + strerror(errno);
-    return {};
+/// Where a path really leads ("" when it cannot be resolved).
+std::string RealPath(const std::string& path) {
+  char* real = realpath(path.c_str(), nullptr);
+  if (!real) return "";
+  std::string text(real);
+  free(real);
+  return text;
+}
+
+bool Within(const std::string& path, const std::string& root) {
+  return !root.empty() && path.compare(0, root.size(), root) == 0 &&
+         (path.size() == root.size() || path[root.size()] == '/');
+}
+
+/// The nearest folder on the way to a file that exists, resolved.
+std::string RealFolderOf(std::string path) {
+  while (true) {
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos || slash == 0) return RealPath(slash == 0 ? "/" : ".");
+    path.resize(slash);
+    if (IsFolder(path)) return RealPath(path);
   }
-  std::string temp = dest + ".corvala4-XXXXXX";
-  int fd = mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) {
-    error = "cannot write beside '" + dest + "': " + strerror(errno);
-    return {};
+}
+
+/// Temporaries that approvals of earlier versions left beside a standard file ("r.out.corvala4-Ab12Cd").
+void RemoveOldTemporaries(const std::string& standard) {
+  size_t slash = standard.find_last_of('/');
+  std::string folder = standard.substr(0, slash), prefix = standard.substr(slash + 1) + ".corvala4-";
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return;
+  while (dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name.compare(0, prefix.size(), prefix) == 0 && IsOwnTemporary(name))
+      unlinkat(dirfd(dir), name.c_str(), 0);
   }
+  closedir(dir);
+}
+
+bool IsLink(const std::string& path) {
   struct stat st {};
-  fchmod(fd, stat(dest.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
-  std::vector<char> buf(1 << 16);
-  int e = 0;
-  while (e == 0) {
-    ssize_t n = read(in.get(), buf.data(), buf.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) e = errno;
-    if (n <= 0) break;
-    for (ssize_t done = 0; done < n && e == 0;) {
-      ssize_t w = write(fd, buf.data() + done, static_cast<size_t>(n - done));
-      if (w < 0 && errno != EINTR) e = errno;
-      if (w > 0) done += w;
-    }
-  }
-  if (e == 0 && fsync(fd) != 0) e = errno;
-  if (close(fd) != 0 && e == 0) e = errno;
-  if (e != 0) {
-    unlink(temp.c_str());
-    error = "cannot write '" + dest + "': " + strerror(e);
-    return {};
-  }
-  return temp;
+  return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
 /// Keeps a field on its line and apart from the next.
@@ -134,96 +134,127 @@ std::string UserName() {
   return "uid " + std::to_string(geteuid());
 }
 
-Approval ApproveCase(TestCaseImpl& tc, const std::string& reason, const std::string& standardDirectory) {
-  Approval a;
+namespace {
+
+struct Planned {
+  std::string name, output, standard;
+};
+
+/// Checks one case and lists the files it would replace; refuses with the reason in `a`.
+std::vector<Planned> Plan(TestCaseImpl& tc, const std::string& roots_std, const std::string& roots_work,
+                          Approval& a, BuildIdentity& build) {
+  std::vector<Planned> files;
   std::string folder = tc.TestCaseFolder();
-  if (!IsFolder(folder)) {
-    a.message = "its working folder '" + folder + "' does not exist: run the case first";
-    return a;
-  }
-  std::optional<CalculationRecord> record = ReadCalculationRecord(folder);
-  if (!record) {
-    a.message = "no calculation by `corvala4 run` is recorded in '" + folder + "': run the case first";
-    return a;
-  }
-  if (!record->success) {
-    a.message = "its last calculation did not succeed (" + record->reason + ")";
-    return a;
-  }
-  struct Pair {
-    std::string name, output, standard;
+  auto refuse = [&](const std::string& why) {
+    a.refused = true;
+    a.message = why;
+    return std::vector<Planned>{};
   };
-  std::vector<Pair> files;
+  if (!IsFolder(folder))
+    return refuse("its working folder '" + folder + "' does not exist: run the case first");
+  std::optional<CalculationRecord> record = ReadCalculationRecord(folder);
+  if (!record)
+    return refuse("no calculation by `corvala4 run` is recorded in '" + folder + "': run the case first");
+  // Cases may share a working folder: only this case's own calculation vouches for its outputs.
+  if (record->caption != tc.Caption() || record->function != tc.FuncNumText())
+    return refuse(
+        "the last calculation in '" + folder + "' was " +
+        (record->caption.empty() ? std::string("of another case") : "of the case '" + record->caption + "'") +
+        ", not of this one: run the case first");
+  if (!record->success) return refuse("its last calculation did not succeed (" + record->reason + ")");
+  build = record->build;
   std::string missing, newer;
   timespec recorded = ModifiedAt(RecordFileOf(folder));
   for (const std::shared_ptr<OutputFile>& file : *tc.OutputFiles()) {
-    if (!StaysInside(file->Name())) {
-      a.message = "the output '" + file->Name() + "' names a place outside the case's folders";
-      return a;
+    if (!StaysInside(file->Name()))
+      return refuse("the output '" + file->Name() + "' names a place outside the case's folders");
+    std::string output = file->OutputPath(), standard = file->StandardPath();
+    if (!IsFile(output)) {
+      missing += (missing.empty() ? "" : ", ") + file->Name();
+      continue;
     }
-    std::string output = file->OutputPath();
-    if (!IsFile(output)) missing += (missing.empty() ? "" : ", ") + file->Name();
-    else if (Later(ModifiedAt(output), recorded)) newer += (newer.empty() ? "" : ", ") + file->Name();
-    files.push_back({file->Name(), output, file->StandardPath()});
+    // Read and written only inside the test data: a link leading out is never followed.
+    std::string real = RealPath(output);
+    if (!Within(real, roots_work) && !Within(real, roots_std))
+      return refuse("the output '" + output + "' is a link that leads out of the test data (to '" + real +
+                    "')");
+    if (!Within(RealFolderOf(standard), roots_std))
+      return refuse("the standard file '" + standard +
+                    "' lies below a link that leads out of the standard directory");
+    if (IsLink(standard) && !Within(RealPath(standard), roots_std) && !Within(RealPath(standard), roots_work))
+      return refuse("the standard file '" + standard + "' is a link that leads out of the test data");
+    RemoveOldTemporaries(standard);
+    if (Later(ModifiedAt(real), recorded)) newer += (newer.empty() ? "" : ", ") + file->Name();
+    files.push_back({file->Name(), real, standard});
   }
-  if (!missing.empty()) {
-    a.message = "its outputs are missing in '" + folder + "': " + missing;
-    return a;
-  }
+  if (!missing.empty()) return refuse("its outputs are missing in '" + folder + "': " + missing);
   // Written after the recorded calculation (by a host's own run, or by hand): not its outputs.
-  if (!newer.empty()) {
-    a.message =
-        "its outputs changed after its last calculation by `corvala4 run`: " + newer + "; run the case first";
-    return a;
-  }
+  if (!newer.empty())
+    return refuse("its outputs changed after its last calculation by `corvala4 run`: " + newer +
+                  "; run the case first");
+  return files;
+}
 
-  // Every new standard file is written out before any is put in place.
-  std::vector<std::pair<std::string, std::string>> temps;  // temporary, standard
-  std::vector<std::string> names;
-  std::string error;
-  for (const Pair& f : files) {
-    if (SameBytes(f.output, f.standard)) continue;
-    std::string temp = CopyToTemporary(f.output, f.standard, error);
-    if (temp.empty()) break;
-    temps.emplace_back(temp, f.standard);
-    names.push_back(f.name);
-  }
-  if (!error.empty()) {
-    for (const auto& t : temps) unlink(t.first.c_str());
-    a.message = error + "; no standard file of this case was changed";
-    return a;
-  }
-  if (temps.empty()) {
-    a.approved = true;
-    a.message = "its outputs are the same as its standard files already; nothing changed";
-    return a;
-  }
-  for (const auto& [temp, standard] : temps) {
-    if (rename(temp.c_str(), standard.c_str()) != 0) {
-      error = "cannot replace '" + standard + "': " + strerror(errno);
-      unlink(temp.c_str());
-    } else {
-      a.files.push_back(standard);
-    }
-  }
+}  // namespace
 
+Approvals ApproveCases(const std::vector<std::shared_ptr<TestCaseImpl>>& cases, const std::string& reason,
+                       const std::string& standardDirectory, const std::function<bool()>& stop) {
+  Approvals all;
+  std::string roots_std = RealPath(standardDirectory), roots_work = RealPath(standardDirectory + "_make");
+  std::vector<Replacement> replacements;
+  std::string log_text;
   std::string when = LocalTimeText(std::time(nullptr), "%Y-%m-%d %H:%M:%S %z");
-  std::string joined;
-  for (const std::string& name : names) joined += (joined.empty() ? "" : ", ") + name;
-  std::string line = when + "\t" + Field(UserName()) + "\t" + Field(tc.Caption()) + " [" +
-                     Field(tc.Folder()) + "]\t" + Field(joined) + "\t" + Field(reason) + "\t" +
-                     Field(IdentityText(record->build)) + "\n";
-  std::string log = ApprovalLogOf(standardDirectory);
-  int fd = open(log.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-  // One write: lines of approvals made at the same time never mix.
-  bool logged = fd >= 0 && write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
-  if (fd >= 0) close(fd);
-
-  a.approved = error.empty() && logged;
-  a.message = "approved " + joined;
-  if (!error.empty()) a.message += "; but " + error;
-  if (!logged) a.message += "; but the approval log '" + log + "' could not be written";
-  return a;
+  bool any_refused = false;
+  for (const std::shared_ptr<TestCaseImpl>& tc : cases) {
+    Approval a;
+    a.caption = tc->Caption();
+    BuildIdentity build;
+    std::vector<Planned> files = Plan(*tc, roots_std, roots_work, a, build);
+    if (a.refused) {
+      any_refused = true;
+      all.cases.push_back(std::move(a));
+      continue;
+    }
+    std::string joined;
+    for (const Planned& f : files) {
+      if (SameBytes(f.output, f.standard)) continue;
+      replacements.push_back({f.output, f.standard});
+      a.files.push_back(f.standard);
+      joined += (joined.empty() ? "" : ", ") + f.name;
+    }
+    if (a.files.empty()) {
+      a.message = "its outputs are the same as its standard files already; nothing changed";
+    } else {
+      a.message = "approved " + joined;
+      log_text += when + "\t" + Field(UserName()) + "\t" + Field(tc->Caption()) + " [" + Field(tc->Folder()) +
+                  "]\t" + Field(joined) + "\t" + Field(reason) + "\t" + Field(IdentityText(build)) + "\n";
+    }
+    all.cases.push_back(std::move(a));
+  }
+  auto none = [&](const std::string& why) {
+    all.failure = why;
+    for (Approval& a : all.cases) {
+      a.files.clear();
+      if (!a.refused) {
+        a.refused = true;
+        a.message = "not approved: " + why;
+      }
+    }
+    return all;
+  };
+  if (any_refused) return none("the cases are approved together or not at all, and a named case was refused");
+  if (replacements.empty()) {
+    all.approved = true;
+    return all;
+  }
+  ReplaceResult done =
+      ReplaceAll(standardDirectory, replacements, ApprovalLogOf(standardDirectory), log_text, stop);
+  if (!done.committed && done.error == "stopped")
+    return none("stopped before any standard file was replaced");
+  if (!done.committed) return none(done.error + "; no standard file was changed");
+  all.approved = true;
+  all.failure = done.error;
+  return all;
 }
 
 }  // namespace corvala4::cli

@@ -1,10 +1,12 @@
-// `corvala4 approve`: the produced outputs of a case become its new standard files,
+// `corvala4 approve`: the produced outputs of cases become their new standard files,
 // when a deliberate change of the results is to be kept. Only the declared outputs,
-// only from a calculation that succeeded, each file replaced whole through a rename,
-// and a line in the approval log of the standard directory for each case approved.
+// only from a calculation of that very case that succeeded, never through a link that
+// leaves the test data; all the cases named together, or none of them: every new file is
+// written out first, then the approval log's lines, then each is renamed into place.
 #pragma once
 
-#include <ctime>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,17 +17,28 @@ class TestCaseImpl;
 namespace corvala4::cli {
 
 struct Approval {
-  bool approved = false;
+  std::string caption;
+  bool refused = false;
   std::string message;             // why it was refused, or what was done
   std::vector<std::string> files;  // the standard files replaced
+};
+
+struct Approvals {
+  bool approved = false;  // every case approved (or already the same as its standard)
+  std::string failure;    // why nothing was approved, when no single case is to blame
+  std::vector<Approval> cases;
 };
 
 /// The approval log's file in a standard directory.
 std::string ApprovalLogOf(const std::string& standardDirectory);
 
-/// Approves one case of the open context. Refused, with nothing changed, when its working
-/// folder, its record of a successful calculation or any declared output is missing.
-Approval ApproveCase(TestCaseImpl& tc, const std::string& reason, const std::string& standardDirectory);
+/// Approves the cases of the open context together. When any of them is refused (its working
+/// folder, its record of a successful calculation of it, or a declared output missing; an output
+/// or standard that is a link leading out of the test data), or anything fails before the log
+/// lines are written, or `stop` answers true while the files are copied, nothing changes. The
+/// caller holds the run lock.
+Approvals ApproveCases(const std::vector<std::shared_ptr<TestCaseImpl>>& cases, const std::string& reason,
+                       const std::string& standardDirectory, const std::function<bool()>& stop = {});
 
 /// The name of the user approving: the account's name, else $USER, else the user id.
 std::string UserName();

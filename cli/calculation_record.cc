@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "foundation/platform/atomic_file.h"
+#include "foundation/platform/descriptor.h"
 
 namespace corvala4::cli {
 
@@ -27,7 +27,8 @@ std::string RecordFileOf(const std::string& workingFolder) {
 
 bool WriteCalculationRecord(const std::string& workingFolder, const CalculationRecord& r) {
   // "success" comes last: a record cut short by a crash has none, and approve refuses it.
-  std::string text = "reason=" + Flat(r.reason) + "\n" + "host=" + Flat(r.build.path) + "\n" +
+  std::string text = "caption=" + Flat(r.caption) + "\n" + "function=" + Flat(r.function) + "\n" +
+                     "reason=" + Flat(r.reason) + "\n" + "host=" + Flat(r.build.path) + "\n" +
                      "size=" + std::to_string(r.build.size) + "\n" +
                      "modified=" + std::to_string(static_cast<long long>(r.build.modified)) + "\n" +
                      "sha256=" + r.build.sha256 + "\n" +
@@ -35,21 +36,35 @@ bool WriteCalculationRecord(const std::string& workingFolder, const CalculationR
                      "success=" + std::string(r.success ? "1" : "0") + "\n";
   // Written over the file in place: a new file per case would cost the run more than the
   // rest of the record's work.
-  int fd = open(RecordFileOf(workingFolder).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // Never through a link the calculation left in its place: that would write outside.
+  std::string path = RecordFileOf(workingFolder);
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (fd < 0 && errno == ELOOP && unlink(path.c_str()) == 0)
+    fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (fd < 0) return false;
   bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
   return close(fd) == 0 && written;
 }
 
 bool ClearCalculationRecord(const std::string& workingFolder) {
-  int fd = open(RecordFileOf(workingFolder).c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  std::string path = RecordFileOf(workingFolder);
+  int fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0 && errno == ELOOP) return unlink(path.c_str()) == 0;
   if (fd < 0) return errno == ENOENT;
   return close(fd) == 0;
 }
 
 std::optional<CalculationRecord> ReadCalculationRecord(const std::string& workingFolder) {
   std::string text;
-  if (ReadWholeFile(RecordFileOf(workingFolder), text) != 0) return std::nullopt;
+  // Only the runner's own file: a link in its place is no record of it.
+  Fd fd(OpenRegularFile(AT_FDCWD, RecordFileOf(workingFolder).c_str(), O_NOFOLLOW));
+  if (fd.get() < 0) return std::nullopt;
+  char buf[8192];
+  for (ssize_t n; (n = read(fd.get(), buf, sizeof buf)) != 0;) {
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 || text.size() > (1 << 20)) return std::nullopt;
+    text.append(buf, static_cast<size_t>(n));
+  }
   CalculationRecord r;
   bool has_success = false;
   size_t pos = 0;
@@ -64,6 +79,10 @@ std::optional<CalculationRecord> ReadCalculationRecord(const std::string& workin
     if (key == "success") {
       r.success = value == "1";
       has_success = true;
+    } else if (key == "caption") {
+      r.caption = value;
+    } else if (key == "function") {
+      r.function = value;
     } else if (key == "reason") {
       r.reason = value;
     } else if (key == "host") {

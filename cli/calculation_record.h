@@ -12,6 +12,8 @@
 namespace corvala4::cli {
 
 struct CalculationRecord {
+  std::string caption;   // the case calculated: cases may share a working folder
+  std::string function;  // its function code, as written
   bool success = false;
   std::string reason;
   BuildIdentity build;

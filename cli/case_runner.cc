@@ -242,7 +242,8 @@ void CaseRunner::FinishCase(int k, const CalculationEnd& end) {
   } else {
     DecideCompared(r, tc);
   }
-  WriteCalculationRecord(slot.folder, {end.Succeeded(), end.reason, build_, std::time(nullptr)});
+  WriteCalculationRecord(slot.folder, {tc.Caption(), tc.FuncNumText(), end.Succeeded(), end.reason, build_,
+                                       std::time(nullptr)});
   engine_seconds_ += Since(t0);
   engine_cpu_seconds_ += ThreadCpuSeconds() - cpu;
   Done(slot);
@@ -265,7 +266,8 @@ void CaseRunner::Stop(int signal, std::vector<CalculationEnd> ends) {
       slot.tc->SetPassed(false);
     } catch (...) {
     }
-    WriteCalculationRecord(slot.folder, {false, slot.result.reason, build_, std::time(nullptr)});
+    WriteCalculationRecord(slot.folder, {slot.tc->Caption(), slot.tc->FuncNumText(), false,
+                                         slot.result.reason, build_, std::time(nullptr)});
     Done(slot);
   }
   for (Slot& slot : slots_) {

@@ -104,5 +104,93 @@ TEST_F(ApproveCommand, RefusesWhatItCannotVouchForAndChangesNothing) {
   EXPECT_EQ(RunProgram({"approve", h.host, "nosuch", "--reason", "r"}, dir).status, 2);
 }
 
+TEST_F(ApproveCommand, NamedCasesAreApprovedTogetherOrNotAtAll) {
+  EXPECT_EQ(RunProgram({"run", h.host, "--cases", "changed", "silent"}, dir).status, 1);
+  // One refused case keeps the other from being approved.
+  ProgramRun run = RunProgram({"approve", h.host, "changed", "silent", "--reason", "r"}, dir);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("silent: its outputs are missing"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("changed: not approved: the cases are approved together"), std::string::npos)
+      << run.err;
+  EXPECT_EQ(ReadFile(h.Standard("changed") + "/r.out"), "old result\n");
+  EXPECT_EQ(Log(), "");
+
+  // A log that cannot be written means nothing is approved.
+  std::filesystem::create_directory(h.folder + "/TestData/corvala4-approvals.txt");
+  run = RunProgram({"approve", h.host, "changed", "--reason", "r"}, dir);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("cannot append to the approval log"), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFile(h.Standard("changed") + "/r.out"), "old result\n");
+  std::filesystem::remove(h.folder + "/TestData/corvala4-approvals.txt");
+
+  // Temporaries of an approval that was killed before its log line: removed by the next one
+  // that takes the lock, never copied into a working folder.
+  WriteFile(h.Standard("changed") + "/r.out.corvala4-new", "half");
+  WriteFile(h.Standard("changed") + "/r.out.corvala4-Ab12Cd", "left by an older approval");
+  auto field = [](const std::string& f) { return std::to_string(f.size()) + ":" + f + "\n"; };
+  WriteFile(h.folder + "/TestData/.corvala4-journal",
+            "corvala4 replacement 1\n" + field("1") + field(h.Standard("changed") + "/r.out.corvala4-new") +
+                field(h.Standard("changed") + "/r.out") + field("prepare") + field("end"));
+  run = RunProgram({"run", h.host, "--cases", "changed"}, dir);
+  EXPECT_NE(run.err.find("undid an approval"), std::string::npos) << run.err;
+  EXPECT_FALSE(Exists(h.Standard("changed") + "/r.out.corvala4-new"));
+  EXPECT_FALSE(Exists(h.folder + "/TestData/.corvala4-journal"));
+  EXPECT_FALSE(Exists(h.Work("changed") + "/r.out.corvala4-Ab12Cd"));
+  EXPECT_EQ(ReadFile(h.Standard("changed") + "/r.out"), "old result\n");
+
+  EXPECT_EQ(RunProgram({"approve", h.host, "changed", "--reason", "r"}, dir).status, 0);
+  EXPECT_EQ(ReadFile(h.Standard("changed") + "/r.out"), "result\n");
+  EXPECT_FALSE(Exists(h.Standard("changed") + "/r.out.corvala4-Ab12Cd"));
+}
+
+TEST(ApproveShared, OnlyTheRecordOfTheCaseItselfVouchesForItsOutputs) {
+  TempDir dir;
+  ScriptHost h(dir);
+  // Two cases in one working folder: X's calculation fails, Y's succeeds afterwards.
+  WriteFile(h.Standard("shared") + "/p.prj",
+            "if [ \"$2\" = 1 ]; then echo bad > r.out; exit 4; fi\necho fine > r.out\n");
+  WriteFile(h.Standard("shared") + "/r.out", "result\n");
+  WriteFile(h.folder + "/CALC_TEST_DAT.TXT", "TestData;standard results\nX,shared,p.prj,n,1,r.out;\n"
+                                            "Y,shared,p.prj,n,2,r.out;\n");
+  EXPECT_EQ(RunProgram({"run", h.host, "-j", "2"}, dir).status, 0);
+  ProgramRun run = RunProgram({"approve", h.host, "X", "--reason", "r"}, dir);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("was of the case 'Y', not of this one"), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFile(h.Standard("shared") + "/r.out"), "result\n");
+  EXPECT_EQ(RunProgram({"approve", h.host, "Y", "--reason", "r"}, dir).status, 0);
+  EXPECT_EQ(ReadFile(h.Standard("shared") + "/r.out"), "fine\n");
+}
+
+TEST(ApproveLinks, NeverReadsOrWritesThroughALinkLeadingOut) {
+  TempDir dir;
+  ScriptHost h(dir);
+  WriteFile(dir / "outside/secret", "not test data\n");
+  WriteFile(dir / "outside/r.out", "kept outside\n");
+  h.AddCase("linked", "ln -s '" + (dir / "outside/secret") + "' r.out\n");
+  h.AddCase("inner", "ln -s p.prj r.out\n");
+  h.Write();
+  EXPECT_EQ(RunProgram({"run", h.host}, dir).status, 1);
+  ProgramRun run = RunProgram({"approve", h.host, "linked", "--reason", "r"}, dir);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("the output '" + h.Work("linked") + "/r.out' is a link that leads out"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(ReadFile(h.Standard("linked") + "/r.out"), "result\n");
+  // A link that stays inside is read like the file it names.
+  EXPECT_EQ(RunProgram({"approve", h.host, "inner", "--reason", "r"}, dir).status, 0);
+  EXPECT_EQ(ReadFile(h.Standard("inner") + "/r.out"), "ln -s p.prj r.out\n");
+
+  // A standard folder that holds a link to an outside folder with the output below it.
+  WriteFile(h.Standard("deep") + "/p.prj", "mkdir -p sub && echo new > sub/r.out\n");
+  std::filesystem::create_directory_symlink(dir / "outside", h.Standard("deep") + "/sub");
+  WriteFile(h.folder + "/CALC_TEST_DAT.TXT", "TestData;standard results\ndeep,deep,p.prj,n,1,sub\\r.out;\n");
+  WriteFile(h.Work("deep") + "/sub/r.out", "new\n");
+  WriteFile(h.Work("deep") + "/.corvala4-calculation", "caption=deep\nfunction=1\nreason=\nsuccess=1\n");
+  run = RunProgram({"approve", h.host, "deep", "--reason", "r"}, dir);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("lies below a link that leads out"), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFile(dir / "outside/r.out"), "kept outside\n");
+}
+
 }  // namespace
 }  // namespace corvala4::testing
