@@ -10,6 +10,7 @@
 #include "foundation/errors.h"
 #include "foundation/format_msg.h"
 #include "foundation/platform/atomic_file.h"
+#include "foundation/platform/code_page.h"
 
 namespace corvala4 {
 
@@ -89,7 +90,8 @@ std::string FactsText(const CaseResult& c) {
 
 }  // namespace
 
-std::string XmlSafe(const std::string& utf8) {
+std::string XmlSafe(const std::string& text) {
+  std::string utf8 = ScalarValuesOnly(text);
   std::string out;
   out.reserve(utf8.size());
   for (size_t i = 0; i < utf8.size(); ++i) {

@@ -98,35 +98,40 @@ size_t Utf8Length(const char* p, size_t left) {
 
 bool IsUtf8(const std::string& name);
 
-/// Strict UTF-8 check (no overlong forms, no surrogates, nothing above U+10FFFF).
+/// The length of the well-formed UTF-8 character at p (no overlong form, no surrogate, nothing
+/// above U+10FFFF), 0 when there is none.
+size_t CharLength(const unsigned char* p, const unsigned char* end) {
+  if (*p < 0x80) return 1;
+  size_t n;
+  unsigned char lo = 0x80, hi = 0xBF;
+  if (*p >= 0xC2 && *p <= 0xDF) {
+    n = 1;
+  } else if (*p >= 0xE0 && *p <= 0xEF) {
+    n = 2;
+    if (*p == 0xE0) lo = 0xA0;
+    if (*p == 0xED) hi = 0x9F;
+  } else if (*p >= 0xF0 && *p <= 0xF4) {
+    n = 3;
+    if (*p == 0xF0) lo = 0x90;
+    if (*p == 0xF4) hi = 0x8F;
+  } else {
+    return 0;
+  }
+  if (static_cast<size_t>(end - p) <= n) return 0;
+  if (p[1] < lo || p[1] > hi) return 0;
+  for (size_t i = 2; i <= n; ++i)
+    if (p[i] < 0x80 || p[i] > 0xBF) return 0;
+  return n + 1;
+}
+
+/// Strict UTF-8 check.
 bool ValidUtf8(std::string_view s) {
   const unsigned char* p = reinterpret_cast<const unsigned char*>(s.data());
   const unsigned char* end = p + s.size();
   while (p < end) {
-    if (*p < 0x80) {
-      ++p;
-      continue;
-    }
-    size_t n;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (*p >= 0xC2 && *p <= 0xDF) {
-      n = 1;
-    } else if (*p >= 0xE0 && *p <= 0xEF) {
-      n = 2;
-      if (*p == 0xE0) lo = 0xA0;
-      if (*p == 0xED) hi = 0x9F;
-    } else if (*p >= 0xF0 && *p <= 0xF4) {
-      n = 3;
-      if (*p == 0xF0) lo = 0x90;
-      if (*p == 0xF4) hi = 0x8F;
-    } else {
-      return false;
-    }
-    if (static_cast<size_t>(end - p) <= n) return false;
-    if (p[1] < lo || p[1] > hi) return false;
-    for (size_t i = 2; i <= n; ++i)
-      if (p[i] < 0x80 || p[i] > 0xBF) return false;
-    p += n + 1;
+    size_t n = CharLength(p, end);
+    if (n == 0) return false;
+    p += n;
   }
   return true;
 }
@@ -140,7 +145,8 @@ std::string DecodeToUtf8(std::string_view bytes, const std::string& from) {
   size_t unit = 1;
   if (strncasecmp(from.c_str(), "UTF-16", 6) == 0 || strncasecmp(from.c_str(), "UCS-2", 5) == 0) unit = 2;
   if (strncasecmp(from.c_str(), "UTF-32", 6) == 0 || strncasecmp(from.c_str(), "UCS-4", 5) == 0) unit = 4;
-  return Run(cv.get(), bytes, "\xEF\xBF\xBD", [unit](const char*, size_t) { return unit; });
+  // glibc lets ill-formed UTF-8 through from UTF-8 (F4 90 80 80, beyond U+10FFFF).
+  return ScalarValuesOnly(Run(cv.get(), bytes, "\xEF\xBF\xBD", [unit](const char*, size_t) { return unit; }));
 }
 
 /// Valid UTF-8 to any codeset: characters the target cannot hold become "?".
@@ -157,6 +163,27 @@ bool IsUtf8(const std::string& name) {
 }
 
 }  // namespace
+
+std::string ScalarValuesOnly(std::string_view text) {
+  if (ValidUtf8(text)) return std::string(text);
+  std::string out;
+  out.reserve(text.size() + 8);
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
+  const unsigned char* end = p + text.size();
+  while (p < end) {
+    size_t n = CharLength(p, end);
+    if (n > 0) {
+      out.append(reinterpret_cast<const char*>(p), n);
+      p += n;
+      continue;
+    }
+    out += "\xEF\xBF\xBD";
+    // The lead byte and the continuation bytes after it make one bad character.
+    ++p;
+    while (p < end && (*p & 0xC0) == 0x80) ++p;
+  }
+  return out;
+}
 
 std::string CodePageName() {
   const char* forced = getenv("CORVALA4_CODEPAGE");

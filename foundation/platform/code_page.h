@@ -15,6 +15,10 @@ std::string ToCodePage(std::string_view utf8);
 std::string FromCodePage(std::string_view bytes);
 /// The same, handing a text that needs no conversion back without copying it.
 std::string FromCodePageOwned(std::string&& bytes);
+/// UTF-8 of Unicode scalar values only: every ill-formed sequence (an overlong form, a
+/// surrogate, beyond U+10FFFF, a stray byte) becomes U+FFFD. What every report writes goes
+/// through it.
+std::string ScalarValuesOnly(std::string_view text);
 /// Between any two codesets, with the same replacement rules.
 std::string ConvertText(std::string_view bytes, const std::string& from, const std::string& to);
 
