@@ -24,9 +24,9 @@ class CORVALA4_WINDOWS_API TestCasesImpl : public TestCases {
   void Clear();
 
   /// Cases that must be tested (error 6 beyond 32767 cases).
-  int16_t MandatoryCount() const;
+  int32_t MandatoryCount() const;
   /// Cases whose pass marker exists.
-  int16_t PassedCount() const;
+  int32_t PassedCount() const;
   /// No mandatory case is without its pass marker; true when empty.
   bool AllMandatoryPassed() const;
 

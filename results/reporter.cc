@@ -24,9 +24,7 @@ std::string Reporter::ElapsedText(std::time_t from, std::time_t to) {
 }
 
 void Reporter::BeforeAllTest(TestCases& oc) {
-  int32_t count = oc.Count();
-  if (count > INT16_MAX) Raise(err::Overflow);
-  total_ = static_cast<int16_t>(count);
+  total_ = oc.Count();
   index_ = 0;
   running_.clear();
   run_start_ = Now();
@@ -36,7 +34,6 @@ void Reporter::BeforeAllTest(TestCases& oc) {
 
 void Reporter::BeforeOneTest(TestCase& tc) {
   RaiseAddMsg("---");
-  if (index_ == INT16_MAX) Raise(err::Overflow);
   ++index_;
   RaiseAddMsg(FormatText("[%0/%1]开始测试算例'%2' ...", index_, total_, tc.Caption()));
   case_start_ = Now();

@@ -35,14 +35,16 @@ class Reporter : public TesterEvents {
   void RaiseAddMsg(const std::string& msg);
   void RaiseClear();
 
-  int16_t total_ = 0;
-  int16_t index_ = 0;
+  // Wider than the original's 16 bits: nothing but these lines reads them, and a suite of
+  // more than 32767 cases must count right.
+  int32_t total_ = 0;
+  int32_t index_ = 0;
   std::time_t run_start_ = 0;
   std::time_t case_start_ = 0;
   /// The number and start of each case still running, so that cases that run side by
   /// side each end with their own.
   struct Started {
-    int16_t index;
+    int32_t index;
     std::time_t start;
   };
   std::map<const TestCase*, Started> running_;

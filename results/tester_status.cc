@@ -1,5 +1,7 @@
 #include "results/tester_status.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <memory>
 
@@ -69,7 +71,14 @@ void TesterStatus::RecordVersionPassed() {
   std::time_t t = file.DateLastModified;
   std::string line = FormatText("%0,%1,%2,[%3(%4,%5)]", static_cast<long long>(file.Size), PackDate(t),
                                PackTime(t), host, LongDate(t), LongTime(t));
-  std::unique_ptr<TextStream> stream = FSO().OpenTextFile(RecordPath(), ForAppending, true, TristateFalse);
+  std::string record = RecordPath();
+  // Appended to as a file of its own only: a link in its place would carry the line elsewhere,
+  // and replacing it would lose the builds it holds.
+  struct stat st {};
+  if (lstat(record.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    throw Error(err::PermissionDenied, kModuleSource,
+                FormatText("版本记录文件'%0'不是普通文件(符号链接或文件夹),未写入本版本的测试记录.", record));
+  std::unique_ptr<TextStream> stream = FSO().OpenTextFile(record, ForAppending, true, TristateFalse);
   // One write of the whole line: an append never interleaves with another
   // process's line, and a failure never leaves half of it.
   stream->Write(line + "\r\n");

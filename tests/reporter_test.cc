@@ -93,6 +93,18 @@ TEST_F(ReporterTest, ResultWordsAndCaptionsWithPlaceholders) {
   EXPECT_EQ("[2/2]开始测试算例'x%0y%1' ...", lines.lines[6]);
 }
 
+TEST_F(ReporterTest, CountsPastSixteenBits) {
+  auto a = AddCase("A", true, true);
+  TestCasesImpl many;
+  for (int i = 0; i < 40000; ++i) many.Add(a);
+  core().RaiseBeforeAllTest(many);
+  EXPECT_EQ("[0/40000]开始测试 ... .", lines.lines.back());
+  for (int i = 0; i < 32768; ++i) core().RaiseBeforeOneTest(*a);
+  EXPECT_EQ("[32768/40000]开始测试算例'A' ...", lines.lines.back());
+  core().RaiseAfterOneTest(*a);
+  EXPECT_EQ("[32768/40000]测试<通过>,耗时0分0秒.", lines.lines.back());
+}
+
 TEST(ElapsedTextTest, MinutesAndSecondsWithoutHours) {
   EXPECT_EQ("0分0秒", Reporter::ElapsedText(100, 100));
   EXPECT_EQ("0分59秒", Reporter::ElapsedText(0, 59));
