@@ -1,6 +1,9 @@
 #include "cli/commands.h"
 
 #include <string.h>
+#include <dirent.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,6 +22,8 @@
 #include "cli/terminal.h"
 #include "engine/tester_core.h"
 #include "foundation/errors.h"
+#include "foundation/platform/code_page.h"
+#include "foundation/platform/run_lock.h"
 #include "model/test_case.h"
 #include "model/test_cases.h"
 #include "results/junit_report.h"
@@ -47,13 +52,55 @@ std::string Shown(const std::string& path) {
   return path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size()) : path;
 }
 
-/// A report's folder must take the file: said before a long run, not after it.
-void RequireWritableFolder(const std::string& option, const std::string& path) {
+/// A report must be writable where it is to go: said before a long run, not after it.
+void RequireWritableReport(const std::string& option, const std::string& path) {
   if (path.empty()) return;
+  struct stat st {};
+  if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+    throw CommandError(2, option + ": '" + path + "' is a folder; name the report's file");
+  if (lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
+    throw CommandError(2, option + ": '" + path + "' is not a regular file");
   size_t slash = path.find_last_of('/');
   std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
   if (access(folder.c_str(), W_OK | X_OK) != 0)
     throw CommandError(2, option + ": cannot write into the folder '" + folder + "': " + strerror(errno));
+}
+
+/// A report of an earlier run goes when a run starts, so that one that never ends leaves none.
+void RemoveReport(const std::string& path) {
+  if (!path.empty()) unlink(path.c_str());
+}
+
+/// As many calculations at once as the descriptors allow (each holds a pipe and a process
+/// descriptor, and takes a third while it starts): more would fail for want of them.
+int WithinOpenFileLimit(int jobs, std::FILE* err) {
+  struct rlimit limit {};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return jobs;
+  long open_now = 0;
+  if (DIR* d = opendir("/proc/self/fd")) {
+    while (readdir(d)) ++open_now;
+    closedir(d);
+  }
+  constexpr long kReserve = 64;  // the comparison's files, the log, the reports, the lock
+  long allowed = (static_cast<long>(std::min<rlim_t>(limit.rlim_cur, 1 << 30)) - open_now - kReserve) / 3;
+  if (allowed < 1) allowed = 1;
+  if (jobs <= allowed) return jobs;
+  std::fprintf(err,
+               "corvala4: -j %d is more than the open-file limit allows (%lld descriptors): %ld at once\n", jobs,
+               static_cast<long long>(limit.rlim_cur), allowed);
+  return static_cast<int>(allowed);
+}
+
+/// Takes the run lock of the host's test data, saying so while it waits; exit 2 without waiting.
+void TakeRunLock(RunLock& lock, HostSession& session, bool wait, std::FILE* err) {
+  std::string why;
+  auto tell = [err](const std::string& text) {
+    std::fprintf(err, "corvala4: %s\n", text.c_str());
+    std::fflush(err);
+  };
+  if (!lock.Acquire(session.Core().StandardFolder(), Shown(session.Host()), wait, tell, why))
+    throw CommandError(2, why + "; --no-wait does not wait for it");
+  if (!why.empty()) tell(why);
 }
 
 std::string Plural(size_t n, const char* one, const char* many) {
@@ -62,7 +109,8 @@ std::string Plural(size_t n, const char* one, const char* many) {
 
 }  // namespace
 
-std::string JsonString(const std::string& text) {
+std::string JsonString(const std::string& raw) {
+  std::string text = ScalarValuesOnly(raw);
   std::string out = "\"";
   for (unsigned char c : text) {
     switch (c) {
@@ -188,22 +236,31 @@ int DiffCommand(const std::string& host, const std::string& caseName, const std:
 }
 
 int ApproveCommand(const std::string& host, const std::vector<std::string>& caseNames,
-                   const std::string& reason, std::FILE* out, std::FILE* err) {
+                   const std::string& reason, std::FILE* out, std::FILE* err, bool wait) {
   if (reason.find_first_not_of(" \t\r\n") == std::string::npos)
     throw CommandError(2, "approve needs a reason: --reason TEXT");
   HostSession session(host);
   std::vector<std::shared_ptr<TestCaseImpl>> cases = session.Named(caseNames);
-  int status = 0;
-  for (const std::shared_ptr<TestCaseImpl>& tc : cases) {
-    Approval a = ApproveCase(*tc, reason, session.Core().StandardFolder());
-    if (a.approved) {
-      std::fprintf(out, "%s: %s\n", tc->Caption().c_str(), a.message.c_str());
-    } else {
-      std::fprintf(err, "corvala4: not approved: %s: %s\n", tc->Caption().c_str(), a.message.c_str());
-      status = 1;
-    }
+  RunLock lock;
+  TakeRunLock(lock, session, wait, err);
+  // Ctrl-C while the files are copied undoes the approval; once its log line is written, it
+  // is finished first.
+  StopSignals stop;
+  Approvals done = ApproveCases(cases, reason, session.Core().StandardFolder(),
+                                [&stop] { return stop.Received() != 0; });
+  for (const Approval& a : done.cases) {
+    if (!a.refused)
+      std::fprintf(out, "%s: %s\n", a.caption.c_str(), a.message.c_str());
+    else
+      std::fprintf(err, "corvala4: not approved: %s: %s\n", a.caption.c_str(), a.message.c_str());
   }
-  return status;
+  if (!done.failure.empty()) std::fprintf(err, "corvala4: %s\n", done.failure.c_str());
+  if (stop.Received()) {
+    std::fflush(out);
+    std::fflush(err);
+    stop.EndByReceivedSignal();
+  }
+  return done.approved && done.failure.empty() ? 0 : 1;
 }
 
 int RunCommand(const RunOptions& o, std::FILE* out, std::FILE* err) {
@@ -214,10 +271,14 @@ int RunCommand(const RunOptions& o, std::FILE* out, std::FILE* err) {
       throw CommandError(2, std::string("--exec: ") + e.what());
     }
   }();
-  RequireWritableFolder("--junit", o.junit);
-  RequireWritableFolder("--html", o.html);
+  RequireWritableReport("--junit", o.junit);
+  RequireWritableReport("--html", o.html);
+  if (!o.junit.empty() && o.junit == o.html) throw CommandError(2, "--junit and --html name the same file");
   HostSession session(o.host);
   TesterCore& core = session.Core();
+  // Taken before the signals are caught: Ctrl-C while it waits ends the program at once.
+  RunLock lock;
+  TakeRunLock(lock, session, o.wait, err);
   std::vector<std::shared_ptr<TestCaseImpl>> cases =
       o.cases.empty() ? session.Cases()->Cases() : session.Named(o.cases);
   if (o.mandatory) std::erase_if(cases, [](const auto& tc) { return !tc->Mandatory(); });
@@ -229,6 +290,8 @@ int RunCommand(const RunOptions& o, std::FILE* out, std::FILE* err) {
     return passed ? 0 : 1;
   }
   BuildIdentity build = IdentifyBuild(session.Host());
+  RemoveReport(o.junit);
+  RemoveReport(o.html);
 
   StopSignals stop;
   ProgressDisplay display(out, LiveLineAllowed(out), err, o.color);
@@ -243,19 +306,30 @@ int RunCommand(const RunOptions& o, std::FILE* out, std::FILE* err) {
     executor = std::make_unique<LocalExecutor>(stop.WakeFd());
     if (jobs < 1) jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   }
+  jobs = WithinOpenFileLimit(jobs, err);
   CaseRunner runner(session, *executor, command, {jobs, o.timeout, o.fresh});
   runner.SetObserver(&display);
   RunResult run = runner.Run(cases, build, &stop);
   display.Finish();
 
+  // Both are tried: one that cannot be written does not keep the other away.
+  std::string report_error;
   if (!o.junit.empty()) {
     try {
       WriteJUnitReport(run, o.junit);
     } catch (...) {
-      throw CommandError(2, "cannot write the JUnit report: " + OneLine(std::current_exception()));
+      report_error = "cannot write the JUnit report: " + OneLine(std::current_exception());
     }
   }
-  if (!o.html.empty()) WriteHtmlReport(run, o.html);
+  if (!o.html.empty()) {
+    try {
+      WriteHtmlReport(run, o.html);
+    } catch (...) {
+      if (report_error.empty())
+        report_error = "cannot write the HTML report: " + OneLine(std::current_exception());
+    }
+  }
+  if (!report_error.empty()) throw CommandError(2, report_error);
 
   size_t passed = 0, not_passed = 0, failed = 0, missing = 0, other = 0;
   for (const CaseResult& c : run.cases) {

@@ -22,9 +22,10 @@ int StatusCommand(const std::string& host, std::FILE* out);
 int DiffCommand(const std::string& host, const std::string& caseName, const std::string& file,
                 const DiffLimits& limits, std::FILE* out);
 
-/// The produced outputs of the cases become their standard files.
+/// The produced outputs of the cases become their standard files, all of them or none. Waits
+/// for a run on the same test data unless `wait` is false (then exit 2).
 int ApproveCommand(const std::string& host, const std::vector<std::string>& caseNames,
-                   const std::string& reason, std::FILE* out, std::FILE* err);
+                   const std::string& reason, std::FILE* out, std::FILE* err, bool wait = true);
 
 struct RunOptions {
   std::string host;
@@ -40,6 +41,7 @@ struct RunOptions {
   std::string junit;
   std::string html;
   bool color = false;  // colour on the output
+  bool wait = true;    // for a run on the same test data; false: exit 2 at once
 };
 
 /// Runs the cases; on a stop signal ends the program by that signal, after saying what it stopped.

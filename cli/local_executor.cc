@@ -74,7 +74,8 @@ struct LocalExecutor::Process {
     }
   }
   void Arm(Clock::time_point from) {
-    if (timeout > 0)
+    // Beyond some 290 years the nanoseconds of the clock would overflow: no limit at all.
+    if (timeout > 0 && timeout < 1e9)
       deadline = from + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeout));
   }
   void Close() {
@@ -134,6 +135,7 @@ void LocalExecutor::Start(const Calculation& calc) {
     return refuse("could not start '" + calc.argv[0] + "' in '" + calc.folder + "': " + strerror(rc));
   }
   p->out = pipefd[0];
+  orphans_.Add(p->pid);
   // Through syscall: Debian 12's header declares pidfd_open without C linkage.
   p->pidfd = static_cast<int>(syscall(SYS_pidfd_open, p->pid, 0));
   p->started = watcher_ == nullptr;
@@ -178,6 +180,7 @@ CalculationEnd LocalExecutor::Finish(Process& p, int status) {
   end.output = std::move(p.tail);
   if (end.output.size() > kOutputTail) end.output.erase(0, end.output.size() - kOutputTail);
   end.facts.emplace_back("pid", std::to_string(p.pid));
+  orphans_.Remove(p.pid);
   p.Close();
   return end;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/executor.h"
+#include "cli/orphan_guard.h"
 
 namespace corvala4::cli {
 
@@ -58,6 +59,7 @@ class LocalExecutor : public Executor {
   StartWatcher* watcher_ = nullptr;
   std::vector<std::unique_ptr<Process>> procs_;
   std::deque<CalculationEnd> ended_;
+  OrphanGuard orphans_;
 };
 
 }  // namespace corvala4::cli

@@ -225,6 +225,8 @@ int Main(int argc, char** argv) {
   run_cmd->add_flag("--fresh", run.fresh,
                     "remove each case's working folder before it is prepared, so that nothing of an earlier "
                     "run survives (inside the test data only; a link is removed, never followed)");
+  run_cmd->add_flag("!--no-wait", run.wait,
+                    "fail (exit 2) instead of waiting while another run or approval holds the test data");
   run_cmd->add_option("--junit", run.junit, "write a JUnit XML report to FILE")->type_name("FILE");
   run_cmd->add_option("--html", run.html, "write an HTML report to FILE")->type_name("FILE");
   run_cmd
@@ -303,8 +305,13 @@ int Main(int argc, char** argv) {
   approve->add_option("--reason", reason, "why the results changed, for the approval log")
       ->type_name("TEXT")
       ->required();
-  approve->footer(Footer("0 every case approved, 1 a case was not (its outputs cannot be vouched for),"));
-  commands.emplace_back(approve, [&] { return ApproveCommand(host, names, reason, stdout, stderr); });
+  bool approve_wait = true;
+  approve->add_flag("!--no-wait", approve_wait,
+                    "fail (exit 2) instead of waiting while a run or another approval holds the test data");
+  approve->footer(Footer("0 every case approved, 1 a case was not (its outputs cannot be vouched for; then "
+                         "none is),"));
+  commands.emplace_back(approve,
+                        [&] { return ApproveCommand(host, names, reason, stdout, stderr, approve_wait); });
 
   bool asked = false;
   std::string word = CommandWord(argc, argv, asked);

@@ -1,5 +1,7 @@
 // The entry operations of a Tester: each guards against re-entry, opens a context,
 // does its work and closes the context; whatever fails is reported, never passed on.
+#include <unistd.h>
+
 #include <optional>
 
 #include "corvala4/user_interface.h"
@@ -111,7 +113,11 @@ EntryOutcome TesterCore::LaunchNoUI() {
     // A report is written whatever happens, so that CI never reads the one of an earlier run.
     std::string report = RunRecorder::ReportPath(*this);
     std::optional<RunRecorder> recorder;
-    if (!report.empty()) recorder.emplace(*this);
+    if (!report.empty()) {
+      // An earlier run's report never stands for this one, even if this one never ends.
+      unlink(report.c_str());
+      recorder.emplace(*this);
+    }
     auto write_report = [&] {
       if (!recorder) return;
       try {

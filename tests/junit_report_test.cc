@@ -6,6 +6,7 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "engine/tester_core.h"
 #include "model/test_cases.h"
@@ -106,10 +107,12 @@ TEST(JUnitReport, OneTestcasePerCaseAsCIServersReadIt) {
 class QuietHost : public TesterEvents {
  public:
   void DoTest(TestCase& tc) override {
+    if (on_do_test) on_do_test();
     std::string word = ReadFile(tc.ProjectFile());
     if (word == "fail") tc.SetSuccess(false);
     WriteFile(tc.TestCaseFolder() + "/r.out", word == "wrong" ? "wrong\n" : "result\n");
   }
+  std::function<void()> on_do_test;
 };
 
 class QuietRunReport : public ::testing::Test {
@@ -167,6 +170,13 @@ TEST_F(QuietRunReport, EveryQuietRunReplacesTheReportWhateverHappens) {
   XmlDocument passed(report);
   EXPECT_EQ(passed.Value("//property[@name='recorded']/@value"), "true");
   EXPECT_EQ(passed.Value("/testsuites/@tests"), "1");
+
+  // While a run goes on, the report of the one before is gone: a run that never ends leaves none.
+  bool stale_during_run = true;
+  host.on_do_test = [&] { stale_during_run = testing::Exists(report); };
+  tester.LaunchNoUI();
+  EXPECT_FALSE(stale_during_run);
+  host.on_do_test = nullptr;
 
   // A definition that cannot be read leaves no report of the earlier run behind.
   WriteFile(env.dir() / "CALC_TEST_DAT.XML", "<自测试配置>");
