@@ -24,6 +24,7 @@
 #include "foundation/errors.h"
 #include "foundation/platform/code_page.h"
 #include "foundation/platform/run_lock.h"
+#include "model/path_guard.h"
 #include "model/test_case.h"
 #include "model/test_cases.h"
 #include "results/junit_report.h"
@@ -200,6 +201,7 @@ int DiffCommand(const std::string& host, const std::string& caseName, const std:
     throw CommandError(2, "'" + caseName + "' names " + std::to_string(found.size()) +
                               " cases; name one by its caption or folder");
   TestCaseImpl& tc = *found.front();
+  TesterCore& core = session.Core();
   bool any = false, all_same = true;
   try {
     // Compared as the compare window compares: states only, no marker touched.
@@ -214,6 +216,15 @@ int DiffCommand(const std::string& host, const std::string& caseName, const std:
     std::fprintf(out, "== %s: %s\n", f->Name().c_str(), f->StatusText().c_str());
     if (!f->IsSame()) all_same = false;
     if (f->State() != LengthDiffers && f->State() != ContentDiffers && f->State() != Same) continue;
+    // Never shown through a link that leads out of the test data.
+    std::string outside;
+    for (const std::string& path : {f->StandardPath(), f->OutputPath()})
+      if (!LeadsInto(path, core.StandardFolder(), core.WorkFolder())) outside = path;
+    if (!outside.empty()) {
+      std::fprintf(out, "'%s' is a link that leads out of the test data: not shown\n", Shown(outside).c_str());
+      all_same = false;
+      continue;
+    }
     DiffCounts counts;
     try {
       counts = WriteUnifiedDiff(f->StandardPath(), f->OutputPath(), limits, out, Shown(f->StandardPath()),

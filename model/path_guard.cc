@@ -55,6 +55,17 @@ bool StaysInside(std::string_view relative) {
   return true;
 }
 
+bool LeadsInto(const std::string& path, const std::string& folderA, const std::string& folderB) {
+  std::error_code ec;
+  fs::path real = fs::canonical(path, ec);
+  if (ec) return false;
+  for (const std::string& folder : {folderA, folderB}) {
+    fs::path root = fs::canonical(folder, ec);
+    if (!ec && IsWithin(real.string(), root.string())) return true;
+  }
+  return false;
+}
+
 void RaiseUnsafePath(const std::string& path) {
   std::string definition = G().CurrentTester ? G().CurrentTester->DefinitionFile() : std::string();
   throw Error(UnsafePathError, kModuleSource,

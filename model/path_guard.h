@@ -18,6 +18,10 @@ bool StaysInside(std::string_view relative);
 void RequireInside(const std::string& root, const std::string& relative, const std::string& path,
                    bool followLast);
 
+/// `path` (every link on the way and at its end followed) lies in one of the folders; a
+/// folder that does not exist holds nothing.
+bool LeadsInto(const std::string& path, const std::string& folderA, const std::string& folderB);
+
 /// The refusal itself.
 [[noreturn]] void RaiseUnsafePath(const std::string& path);
 

@@ -3,6 +3,8 @@
 #include "corvala4/test_case.h"
 #include "foundation/errors.h"
 #include "foundation/format_msg.h"
+#include "foundation/run_context.h"
+#include "model/path_guard.h"
 #include "model/test_case.h"
 #include "results/output_files.h"
 
@@ -58,7 +60,17 @@ std::vector<FileResult> DescribeOutputs(TestCaseImpl& tc, int differences) {
     r.name = file->Name();
     r.keep = file->Keep();
     r.state = file->State();
+    bool inside = true;
     if (r.state == LengthDiffers || r.state == ContentDiffers) {
+      // What a link leading out of the test data holds is no one's business in a report.
+      const RunContext& context = tc.Context();
+      for (const std::string& path : {file->StandardPath(), file->OutputPath()})
+        if (!LeadsInto(path, context.StandardFolder(), context.WorkFolder())) {
+          r.problem = "'" + path + "' is a link that leads out of the test data: not shown";
+          inside = false;
+        }
+    }
+    if (inside && (r.state == LengthDiffers || r.state == ContentDiffers)) {
       try {
         LinePairs pairs(file->StandardPath(), file->OutputPath());
         LinePair pair;

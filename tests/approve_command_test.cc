@@ -176,6 +176,13 @@ TEST(ApproveLinks, NeverReadsOrWritesThroughALinkLeadingOut) {
             std::string::npos)
       << run.err;
   EXPECT_EQ(ReadFile(h.Standard("linked") + "/r.out"), "result\n");
+  // Neither the differences nor the reports show what it leads to.
+  run = RunProgram({"diff", h.host, "linked"}, dir);
+  EXPECT_EQ(run.out.find("not test data"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("is a link that leads out of the test data: not shown"), std::string::npos) << run.out;
+  RunProgram({"run", h.host, "--cases", "linked", "--junit", dir / "r.xml", "--html", dir / "r.html"}, dir);
+  EXPECT_EQ(ReadFile(dir / "r.xml").find("not test data"), std::string::npos);
+  EXPECT_EQ(ReadFile(dir / "r.html").find("not test data"), std::string::npos);
   // A link that stays inside is read like the file it names.
   EXPECT_EQ(RunProgram({"approve", h.host, "inner", "--reason", "r"}, dir).status, 0);
   EXPECT_EQ(ReadFile(h.Standard("inner") + "/r.out"), "ln -s p.prj r.out\n");
