@@ -37,6 +37,17 @@ bool Gone(const std::string& pidFile) {
   return false;
 }
 
+TEST(LocalExecutor, AHugeTimeOutIsNoTimeOut) {
+  TempDir dir;
+  LocalExecutor ex;
+  // Past the clock's nanoseconds these would overflow and end every calculation at once.
+  ex.Start(Shell(1, "exit 0", dir.path(), 9.3e9));
+  ex.Start(Shell(2, "exit 0", dir.path(), 1e300));
+  std::map<int, CalculationEnd> ends = WaitAll(ex);
+  EXPECT_EQ(ends[1].how, How::Exited) << ends[1].reason;
+  EXPECT_EQ(ends[2].how, How::Exited) << ends[2].reason;
+}
+
 TEST(LocalExecutor, EachCalculationEndsWithItsOwnStatusAndOutput) {
   TempDir dir;
   LocalExecutor ex;
