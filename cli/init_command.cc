@@ -11,6 +11,8 @@
 #include "cli/host_session.h"
 #include "foundation/platform/atomic_file.h"
 #include "foundation/platform/code_page.h"
+#include "foundation/platform/replacement_journal.h"
+#include "foundation/platform/run_lock.h"
 #include "foundation/text.h"
 
 namespace corvala4::cli {
@@ -128,6 +130,9 @@ int InitCommand(const InitOptions& o, std::FILE* out, std::FILE* err) {
     std::string marker = host.stem().string() + "_*_Passed.txt";
     std::erase_if(
         files, [&](const std::string& f) { return fnmatch(marker.c_str(), f.c_str(), FNM_PATHNAME) == 0; });
+    // Nor are an unfinished approval's temporaries.
+    std::erase_if(files,
+                  [](const std::string& f) { return IsOwnTemporary(fs::path(f).filename().string()); });
     std::vector<std::string> projects;
     for (const std::string& f : files) {
       if (f.find('/') != std::string::npos) continue;
@@ -193,6 +198,12 @@ int InitCommand(const InitOptions& o, std::FILE* out, std::FILE* err) {
     }
     text += "</自测试配置>\n";
   }
+  // Not under a run or an approval of the same test data, which read the definition it replaces.
+  RunLock lock;
+  std::string why;
+  auto tell = [err](const std::string& line) { std::fprintf(err, "corvala4: %s\n", line.c_str()); };
+  lock.Acquire(standard.string(), host.string(), true, tell, why);
+  if (!why.empty()) tell(why);
   if (int e = ReplaceFileAtomically(definition, text, 0644))
     throw CommandError(2, "cannot write '" + definition + "': " + std::strerror(e));
 

@@ -34,10 +34,10 @@ _corvala4() {
     init) options="--standard --project --outputs --mandatory --txt --definition --force --help" ;;
     check|status) options="--help" ;;
     list) options="--json --help" ;;
-    run) options="--exec -j --jobs --timeout --cases --mandatory --failed --fresh --junit --html --executor
+    run) options="--exec -j --jobs --timeout --cases --mandatory --failed --fresh --no-wait --junit --html --executor
                   --partition --cpus-per-case --slurm-arg --help" ;;
     diff) options="--max-lines --context --help" ;;
-    approve) options="--reason --help" ;;
+    approve) options="--reason --no-wait --help" ;;
   esac
   if [[ $cur == -* ]]; then
     COMPREPLY=($(compgen -W "$options --color" -- "$cur"))
