@@ -240,7 +240,9 @@ void c4_version(int* major, int* minor, int* patch) {
   if (patch) *patch = corvala4::kVersionRevision;
 }
 
-const char* c4_version_text(void) { return corvala4::kVersionText; }
+const char* c4_version_text(void) {
+  return corvala4::kVersionText;
+}
 
 int c4_tester_last_error(const c4_tester* tester, int32_t* number, const char** source,
                          const char** description) {
@@ -287,9 +289,15 @@ int c4_tester_host_exe(c4_tester* tester, const char** path) {
   return Guard(*tester->error, [&] { return Text(tester->text, tester->tester.HostEXE(), path); });
 }
 
-int c4_tester_prompt_test(c4_tester* tester) { return Entry(tester, &corvala4::TesterCore::PromptTest); }
-int c4_tester_launch(c4_tester* tester) { return Entry(tester, &corvala4::TesterCore::Launch); }
-int c4_tester_launch_no_ui(c4_tester* tester) { return Entry(tester, &corvala4::TesterCore::LaunchNoUI); }
+int c4_tester_prompt_test(c4_tester* tester) {
+  return Entry(tester, &corvala4::TesterCore::PromptTest);
+}
+int c4_tester_launch(c4_tester* tester) {
+  return Entry(tester, &corvala4::TesterCore::Launch);
+}
+int c4_tester_launch_no_ui(c4_tester* tester) {
+  return Entry(tester, &corvala4::TesterCore::LaunchNoUI);
+}
 
 int c4_tester_unit_test_launch(c4_tester* tester) {
   if (!tester) return C4_E_ARGUMENT;
@@ -412,7 +420,9 @@ int c4_cases_item(c4_cases* cases, int32_t index, c4_case** tc) {
   });
 }
 
-void c4_cases_free(c4_cases* cases) { delete cases; }
+void c4_cases_free(c4_cases* cases) {
+  delete cases;
+}
 
 int c4_case_dup(c4_case* tc, c4_case** copy) {
   if (!tc || !copy) return C4_E_ARGUMENT;
@@ -423,7 +433,9 @@ int c4_case_dup(c4_case* tc, c4_case** copy) {
   });
 }
 
-void c4_case_free(c4_case* tc) { delete tc; }
+void c4_case_free(c4_case* tc) {
+  delete tc;
+}
 
 int c4_case_success(c4_case* tc, int* success) {
   if (!tc || !success) return C4_E_ARGUMENT;

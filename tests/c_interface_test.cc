@@ -91,7 +91,9 @@ int AfterAllTest(void* user, c4_cases*) {
   return 0;
 }
 
-void AddMsg(void* user, const char* line) { static_cast<Host*>(user)->lines.push_back(line); }
+void AddMsg(void* user, const char* line) {
+  static_cast<Host*>(user)->lines.push_back(line);
+}
 
 class CInterfaceTest : public ::testing::Test {
  protected:
@@ -261,7 +263,9 @@ TEST_F(CInterfaceTest, AHandlerLeavesDuringItsOwnEvent) {
   EXPECT_EQ(std::vector<std::string>{"self-removing"}, host.seen);
 }
 
-int PassingUnitTest(void*) { return 0; }
+int PassingUnitTest(void*) {
+  return 0;
+}
 int FailingUnitTest(void* user) {
   c4_fail_reason(static_cast<const char*>(user));
   return 3;

@@ -303,4 +303,6 @@ int beamcalc_calculate(const char* project_path, int func_num, const char* out_f
   return bad;
 }
 
-double beamcalc_midspan_moment(double L, double q) { return q * L * L / 8; }
+double beamcalc_midspan_moment(double L, double q) {
+  return q * L * L / 8;
+}
