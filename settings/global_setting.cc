@@ -43,8 +43,10 @@ void GlobalSetting::SetExternalToolPath(const std::string& value) {
   SaveSetting(SettingsAppName(), kSectionExternalTool, kKeyPath, value);
 }
 
+std::string GlobalSetting::RegisteredToolFolder() { return Registry().Value(HKEY_LOCAL_MACHINE, kToolKey, "Path"); }
+
 std::string GlobalSetting::DefaultToolPath() {
-  std::string folder = Registry().Value(HKEY_LOCAL_MACHINE, kToolKey, "Path");
+  std::string folder = RegisteredToolFolder();
   if (folder.empty()) folder = Current().HostFolder();
   return FSO().BuildPath(folder, kToolProgram);
 }

@@ -29,6 +29,8 @@ class CORVALA4_WINDOWS_API GlobalSetting {
   void SetExternalToolPath(const std::string& value);
   /// The maker's installation folder from the registry, else the host's folder, joined with "plavex.exe".
   std::string DefaultToolPath();
+  /// The maker's installation folder as the registry names it; empty when it names none.
+  std::string RegisteredToolFolder();
   /// Starts the external compare program on a produced and a standard path, without waiting.
   void RunCompareTool(const std::string& first, const std::string& second);
 

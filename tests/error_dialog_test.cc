@@ -132,6 +132,37 @@ TEST_F(ErrorDialogTest, LongSummaryWrapsAndLongDetailsScroll) {
   dialog.hide();
 }
 
+TEST_F(ErrorDialogTest, ASummaryOfSeveralLinesShowsWholeAndPushesTheButtonsDown) {
+  Define({"A"});
+  Open();
+  std::string summary = "无法复制文件'TestData/Beam05/forces.out'到'TestData_make/Beam05/forces.out'.\r\n"
+                        "目标文件夹不存在或不能写入,请检查输出目录的权限.\r\n第三行: 算例 组合荷载简支梁";
+  int folded = 0, unfolded = 0;
+  bool whole = false, below = false;
+  WhenModal([&](QWidget*) {
+    auto* label = Control<QLabel>("lbl概述");
+    whole = label->heightForWidth(label->width()) <= label->height();
+    below = Control<QPushButton>("cmd确定")->y() >= label->geometry().bottom();
+    folded = dialog.height();
+    QTest::mouseClick(Control<QPushButton>("cmd详细信息"), Qt::LeftButton);
+    unfolded = dialog.height();
+    below = below && Control<QPlainTextEdit>("txt细节")->y() > Control<QPushButton>("cmd确定")->geometry().bottom();
+    QTest::mouseClick(Control<QPushButton>("cmd确定"), Qt::LeftButton);
+  });
+  dialog.ShowEx(summary, "细节");
+  EXPECT_TRUE(whole);
+  EXPECT_TRUE(below);
+  EXPECT_GE(folded, 126);
+  EXPECT_EQ(folded + 132, unfolded);  // the details keep their designed height below
+  // A short summary keeps the designed heights.
+  WhenModal([&](QWidget*) {
+    folded = dialog.height();
+    dialog.close();
+  });
+  dialog.ShowEx("短", "");
+  EXPECT_EQ(126, folded);
+}
+
 TEST_F(ErrorDialogTest, StopSignIsARedOctagonWithWhiteLetters) {
   QImage sign = Control<QLabel>("Image1")->pixmap().toImage();
   ASSERT_EQ(QSize(32, 32), sign.size());

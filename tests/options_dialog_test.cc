@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -193,6 +194,51 @@ TEST_F(OptionsDialogTest, UnknownValuesAndFailuresLeaveTheDialogUsable) {
   ASSERT_EQ(2u, ui->errors.size());
   EXPECT_NE(std::string::npos, ui->errors[1].second.find("错误 13"));
   EXPECT_TRUE(dialog.isVisible());
+}
+
+TEST_F(OptionsDialogTest, TheCompareProgramsOnThePathAreOfferedWhereTheRegistryNamesNone) {
+  std::string bin = env.dir() / "bin";
+  WriteFile(bin + "/meld", "#!/bin/sh\n");
+  WriteFile(bin + "/kompare", "#!/bin/sh\n");
+  WriteFile(bin + "/diffuse", "not a program");
+  chmod((bin + "/meld").c_str(), 0755);
+  chmod((bin + "/kompare").c_str(), 0755);
+  std::string path = getenv("PATH") ? getenv("PATH") : "";
+  setenv("PATH", bin.c_str(), 1);
+  Show();
+  setenv("PATH", path.c_str(), 1);
+  auto* offer = Control<QAction>("act比较程序");
+  EXPECT_TRUE(offer->isVisible());
+  QStringList offered;
+  auto* menu = Control<QMenu>("mnu比较程序");
+  for (QAction* item : menu->actions()) offered << item->text();
+  EXPECT_EQ(QStringList({QString::fromStdString(bin + "/meld"), QString::fromStdString(bin + "/kompare")}), offered);
+  menu->actions()[1]->trigger();
+  EXPECT_EQ(bin + "/kompare", Path()->text().toStdString());
+  EXPECT_NE(bin + "/kompare", StoredPath());  // stored only on OK or apply
+  dialog.hide();
+
+  // Nothing found: nothing offered.
+  setenv("PATH", (env.dir() / "none").c_str(), 1);
+  Show();
+  setenv("PATH", path.c_str(), 1);
+  EXPECT_FALSE(offer->isVisible());
+  dialog.hide();
+}
+
+TEST_F(OptionsDialogTest, EnterPressesTheFocusedButtonAndNothingInThePathBox) {
+  Show();
+  TypePath("/x/tool");
+  Path()->setFocus();
+  QTest::keyClick(Path(), Qt::Key_Return);
+  EXPECT_TRUE(dialog.isVisible());
+  Control<QPushButton>("cmd应用")->setFocus();
+  QTest::keyClick(Control<QPushButton>("cmd应用"), Qt::Key_Return);
+  EXPECT_EQ("/x/tool", StoredPath());
+  EXPECT_TRUE(dialog.isVisible());
+  Control<QPushButton>("cmd取消")->setFocus();
+  QTest::keyClick(Control<QPushButton>("cmd取消"), Qt::Key_Return);
+  EXPECT_TRUE(dialog.isHidden());
 }
 
 }  // namespace

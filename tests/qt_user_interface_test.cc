@@ -13,7 +13,9 @@
 #include "corvala4/unit_tests.h"
 #include "foundation/errors.h"
 #include "tests/window_fixture.h"
+#include "ui/design.h"
 #include "ui/error_dialog.h"
+#include "ui/status_window.h"
 
 namespace corvala4 {
 namespace {
@@ -83,6 +85,51 @@ TEST(QtUserInterfaceTest, MessageBoxesShowTheStyleAndAnswerWithItsNumbers) {
     QTest::keyClick(box, Qt::Key_Return);
   });
   EXPECT_EQ(kNo, qt.MsgBox("?", 3 + 256, "Veltrana", "", 0));
+}
+
+TEST(QtUserInterfaceTest, BoxesOfARunSitOnTheHiddenTestWindowNotOnTheStatusWindowAndFitTheirTitle) {
+  QtUserInterface qt;
+  QWidget test_window;
+  test_window.setGeometry(40, 60, 640, 480);
+  test_window.show();
+  frm状态 status;
+  status.ShowEx(false);
+  status.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&status));
+  // The run hides the test window; the status window is the active one.
+  test_window.hide();
+  SetRunOwner(&test_window, true);
+  QPoint centre;
+  QWidget* parent = &test_window;
+  int width = 0, title = 0;
+  WhenModal([&](QWidget* box) {
+    centre = box->frameGeometry().center();
+    parent = box->parentWidget();
+    width = box->width();
+    title = QFontMetrics(box->font()).horizontalAdvance(box->windowTitle());
+    QTest::keyClick(box, Qt::Key_Return);
+  });
+  qt.MsgBox("是", 64, "Veltrana Veltrana Veltrana Veltrana", "", 0);
+  SetRunOwner(nullptr, false);
+  EXPECT_LE((centre - test_window.frameGeometry().center()).manhattanLength(), 2);
+  EXPECT_NE(&status, parent);
+  EXPECT_GT(width, title);
+
+  // Without a test window the status window still owns nothing.
+  EXPECT_NE(&status, OwnerWindow());
+  status.close();
+}
+
+TEST(QtUserInterfaceTest, QtsOwnTextsAreChineseWhileTheTranslationsAreUp) {
+  QString before = QCoreApplication::translate("QFileDialog", "Open");
+  {
+    QtTranslations chinese;
+    ASSERT_TRUE(chinese.Loaded());
+    EXPECT_NE("Open", QCoreApplication::translate("QFileDialog", "Open"));
+    QtTranslations again;  // the first one's stay in place
+    EXPECT_TRUE(again.Loaded());
+  }
+  EXPECT_EQ(before, QCoreApplication::translate("QFileDialog", "Open"));
 }
 
 TEST(QtUserInterfaceTest, YieldRunsPendingEvents) {

@@ -6,6 +6,7 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QScrollBar>
+#include <QTest>
 
 #include "tests/window_fixture.h"
 #include "ui/qt_user_interface.h"
@@ -28,6 +29,9 @@ TEST(StatusWindowTest, CaptionNamesTheModeAndTheTextStartsEmpty) {
   EXPECT_EQ("自测试状态信息[正常测试]", window.windowTitle());
   EXPECT_EQ("", TextOf(window)->toPlainText());
   EXPECT_TRUE(window.isVisible());
+  // It stays until the user closes it; Esc does.
+  QTest::keyClick(TextOf(window), Qt::Key_Escape);
+  EXPECT_TRUE(window.isHidden());
 }
 
 TEST(StatusWindowTest, ClearThenTwoLinesLeavesExactlyTwoLines) {

@@ -5,6 +5,7 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QCursor>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -16,6 +17,7 @@
 #include "foundation/globals.h"
 #include "settings/global_setting.h"
 #include "tests/window_fixture.h"
+#include "ui/design.h"
 
 namespace corvala4 {
 namespace {
@@ -441,6 +443,83 @@ TEST_F(TestWindowTest, TheOptionsDialogOpensModallyAndTheDetailsAreRefreshedAfte
   QTest::mouseClick(Control<QPushButton>("cmd取消"), Qt::LeftButton);
   EXPECT_TRUE(window.isHidden());
   EXPECT_EQ(QDialog::Rejected, window.result());
+}
+
+TEST_F(TestWindowTest, NoButtonIsTheDefaultEnterInTheListActsAsADoubleClickAndOnAButtonPressesIt) {
+  Define({"A", "B"});
+  Show();
+  for (QPushButton* button : window.findChildren<QPushButton*>()) EXPECT_FALSE(button->isDefault()) << button->text().toStdString();
+  Setting().SetDoubleClickAction(1);
+  ClickEntry(1);
+  QTest::keyClick(List(), Qt::Key_Return);
+  EXPECT_EQ(std::vector<std::string>({"B"}), ui->compared);
+  EXPECT_TRUE(ui->boxes.empty());  // not the options dialog, not a run
+  Setting().SetDoubleClickAction(3);
+  QTest::keyClick(List(), Qt::Key_Enter);
+  EXPECT_EQ(1u, ui->compared.size());
+  EXPECT_TRUE(window.isVisible());
+
+  Control<QPushButton>("cmd取消")->setFocus();
+  QTest::keyClick(Control<QPushButton>("cmd取消"), Qt::Key_Return);
+  EXPECT_TRUE(window.isHidden());
+  EXPECT_EQ(QDialog::Rejected, window.result());
+}
+
+TEST_F(TestWindowTest, ARightClickKeepsTheSelectionInsideItOrOutsideAndPicksAnEntryOnlyWhereNoneIs) {
+  Define({"A", "B", "C", "D"});
+  Show();
+  auto rightClick = [&](int row) {
+    QString popped;
+    testing::WhenPopup([&](QWidget* popup) {
+      popped = popup->objectName();
+      QTest::keyClick(popup, Qt::Key_Escape);
+    });
+    // What a right-button click on the list makes: the press, the menu, the release.
+    QPoint at = List()->visualItemRect(List()->item(row)).center();
+    QTest::mousePress(List()->viewport(), Qt::RightButton, {}, at);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, List()->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(List()->viewport(), &event);
+    QTest::mouseRelease(List()->viewport(), Qt::RightButton, {}, at);
+    EXPECT_EQ("mnu快捷菜单", popped);
+  };
+  rightClick(1);
+  EXPECT_EQ(std::vector<int>({1}), SelectedRows());
+  ClickEntry(0);
+  ClickEntry(2, Qt::ShiftModifier);
+  rightClick(1);
+  EXPECT_EQ(std::vector<int>({0, 1, 2}), SelectedRows());
+  rightClick(3);
+  EXPECT_EQ(std::vector<int>({0, 1, 2}), SelectedRows());
+  EXPECT_EQ("已选算例:3", Panel("已选算例"));
+}
+
+TEST_F(TestWindowTest, TheCaseMenuFromTheKeyboardOpensUnderItsButton) {
+  Define({"A"});
+  Show();
+  window.move(0, 0);  // room below the button on the screen for the whole menu
+  QPoint at;
+  testing::WhenPopup([&](QWidget* popup) {
+    at = popup->pos();
+    QTest::keyClick(popup, Qt::Key_Escape);
+  });
+  QCursor::setPos(window.mapToGlobal(QPoint(600, 20)));
+  auto* button = Control<QPushButton>("cmd操作菜单");
+  button->setFocus();
+  QTest::keyClick(button, Qt::Key_Space);
+  EXPECT_EQ(button->mapToGlobal(QPoint(0, button->height())), at);
+}
+
+TEST_F(TestWindowTest, TheDetailsShowTheirDesignedTenLinesWholeInTheFontUsed) {
+  Define({"A"});
+  Show();
+  auto* details = Control<QPlainTextEdit>("txt说明");
+  int spacing = QFontMetrics(details->font()).lineSpacing();
+  int shown = (details->viewport()->height() - 2 * qCeil(details->document()->documentMargin())) / spacing;
+  EXPECT_GE(shown, 10) << "line spacing " << spacing;
+  // Nothing below the details overlaps them, and the window still holds its status bar.
+  EXPECT_GT(Control<QPushButton>("cmd正常测试")->y(), details->geometry().bottom());
+  EXPECT_EQ(window.height(), Control<QStatusBar>("StatusBar")->geometry().bottom() + 1);
+  EXPECT_EQ(window.minimumSize(), window.size());
 }
 
 }  // namespace

@@ -1,15 +1,21 @@
 #include "ui/design.h"
 
 #include <QApplication>
+#include <QKeyEvent>
+#include <QLibraryInfo>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPolygonF>
+#include <QPushButton>
 #include <QScreen>
+#include <QTranslator>
 #include <QWidget>
 #include <QtMath>
 
 #include <exception>
+#include <memory>
 
 #include "foundation/errors.h"
 
@@ -42,10 +48,11 @@ QPlainTextEdit* ReadOnlyTextBox(QWidget* parent, const char* name, bool buttonFa
 
 QFont DesignFont() {
   QFont font;
-  // 宋体 first, as the windows were drawn with it; where it is missing the CJK fonts
-  // of a Linux desktop take over, so Chinese text never shows as boxes.
-  font.setFamilies({"宋体", "SimSun", "NSimSun", "Noto Sans CJK SC", "Source Han Sans SC", "WenQuanYi Zen Hei",
-                    "WenQuanYi Micro Hei", "AR PL UMing CN", "Droid Sans Fallback"});
+  // 宋体 first, as the windows were drawn with it; where it is missing a Ming face of the same
+  // line height, then the CJK fonts of a Linux desktop, so Chinese text never shows as boxes.
+  font.setFamilies({"宋体", "SimSun", "NSimSun", "AR PL UMing CN", "AR PL SungtiL GB", "Noto Serif CJK SC",
+                    "Noto Sans CJK SC", "Source Han Sans SC", "WenQuanYi Zen Hei", "WenQuanYi Micro Hei",
+                    "Droid Sans Fallback"});
   font.setPointSize(9);
   return font;
 }
@@ -72,6 +79,42 @@ void StyleWindow(QWidget* window) {
   window->setFont(DesignFont());
   static const QIcon icon = ModuleIcon();
   window->setWindowIcon(icon);
+}
+
+void DesignWindow(QWidget* window, const char* name, const QString& caption, Border border) {
+  window->setObjectName(name);
+  window->setWindowTitle(caption);
+  switch (border) {
+    case Border::Sizable:
+      window->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                             Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+      break;
+    case Border::SizableNoMinMax:
+      window->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+      break;
+    case Border::Fixed:
+      window->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                             Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+      break;
+    case Border::Modeless: window->setWindowFlag(Qt::Window); break;
+  }
+  if (border != Border::Modeless) window->setWindowModality(Qt::ApplicationModal);
+  StyleWindow(window);
+}
+
+bool PressFocusedButton(QWidget* window, QKeyEvent* event) {
+  if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) return false;
+  auto* button = qobject_cast<QPushButton*>(window->focusWidget());
+  if (!button || !button->isVisible() || !button->isEnabled()) return false;
+  button->click();
+  return true;
+}
+
+int LineSpacing(const QFont& font) { return QFontMetrics(font).lineSpacing(); }
+
+int TextBoxHeight(QPlainTextEdit* box, int lines) {
+  int margins = 2 * box->frameWidth() + 2 * qCeil(box->document()->documentMargin());
+  return margins + lines * LineSpacing(box->font());
 }
 
 QPixmap StopSignPixmap() {
@@ -107,9 +150,29 @@ QString ShownText(const std::string& text) {
   return shown;
 }
 
+namespace {
+
+constexpr const char* kNeverOwner = "corvala4NeverOwner";
+QPointer<QWidget> run_owner;
+bool run_owner_hidden = false;
+
+bool MayOwn(QWidget* window) { return window && window->isVisible() && !window->property(kNeverOwner).toBool(); }
+
+}  // namespace
+
+void SetRunOwner(QWidget* window, bool hiddenForRun) {
+  run_owner = window;
+  run_owner_hidden = hiddenForRun;
+}
+
+void NeverOwner(QWidget* window) { window->setProperty(kNeverOwner, true); }
+
 QWidget* OwnerWindow() {
-  if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible()) return modal;
-  if (QWidget* active = QApplication::activeWindow(); active && active->isVisible()) return active;
+  if (QWidget* modal = QApplication::activeModalWidget(); MayOwn(modal)) return modal;
+  // The messages of a run belong to the test window, which is hidden meanwhile: they sit
+  // where it was, not on the status window the user is reading.
+  if (run_owner && (run_owner->isVisible() || run_owner_hidden)) return run_owner;
+  if (QWidget* active = QApplication::activeWindow(); MayOwn(active)) return active;
   return nullptr;
 }
 
@@ -124,6 +187,49 @@ void CentreOnOwner(QWidget* window, QWidget* owner) {
   QRect frame = window->frameGeometry();
   frame.moveCenter(area.center());
   window->move(frame.topLeft());
+}
+
+namespace {
+
+/// Centres its window on the owner when the window is shown, once its size is settled.
+class CentreOnShow : public QObject {
+ public:
+  CentreOnShow(QWidget* window, QWidget* owner) : QObject(window), owner_(owner) { window->installEventFilter(this); }
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::ShowToParent) CentreOnOwner(static_cast<QWidget*>(watched), owner_);
+    return false;
+  }
+
+ private:
+  QPointer<QWidget> owner_;
+};
+
+}  // namespace
+
+void CentreWhenShown(QWidget* window, QWidget* owner) { new CentreOnShow(window, owner); }
+
+QtTranslations::QtTranslations() {
+  QCoreApplication* app = QCoreApplication::instance();
+  if (!app) return;
+  if (app->property("corvala4QtTranslations").toBool()) {
+    loaded_ = true;
+    return;
+  }
+  auto translator = std::make_unique<QTranslator>();
+  if (!translator->load("qt_zh_CN", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) return;
+  loaded_ = QCoreApplication::installTranslator(translator.get());
+  if (!loaded_) return;
+  installed_ = translator.release();
+  app->setProperty("corvala4QtTranslations", true);
+}
+
+QtTranslations::~QtTranslations() {
+  if (!installed_) return;
+  if (QCoreApplication* app = QCoreApplication::instance()) {
+    QCoreApplication::removeTranslator(installed_);
+    app->setProperty("corvala4QtTranslations", false);
+  }
+  delete installed_;
 }
 
 void ShowCaught() {

@@ -21,12 +21,7 @@ constexpr int kUnfoldedHeight = 1980 + 1815 + 450;
 }  // namespace
 
 frm错误::frm错误() {
-  setObjectName("frm错误");
-  setWindowTitle("错误提示");
-  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                 Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-  setModal(true);
-  StyleWindow(this);
+  DesignWindow(this, "frm错误", "错误提示", Border::Fixed);
 
   Image1 = new QLabel(this);
   Image1->setObjectName("Image1");
@@ -46,10 +41,7 @@ frm错误::frm错误() {
   connect(cmd详细信息, &QPushButton::clicked, this, [this] { cmd详细信息_Click(); });
 
   Image1->setGeometry(TwipsRect(300, 360, 480, 480));
-  lbl概述->setGeometry(TwipsRect(1080, 360, 4575, 855));
-  cmd确定->setGeometry(TwipsRect(3000, 1440, 1095, 375));
-  cmd详细信息->setGeometry(TwipsRect(4200, 1440, 1515, 375));
-  txt细节->setGeometry(TwipsRect(60, 1980, 5775, 1815));
+  Form_Layout();
   setTabOrder(txt细节, cmd确定);
   setTabOrder(cmd确定, cmd详细信息);
   FoldDetails();
@@ -69,8 +61,21 @@ void frm错误::ShowEx(const std::string& summary, const std::string& details) {
   exec();
 }
 
+void frm错误::Form_Layout() {
+  // The summary keeps its designed place, and grows downwards, with all below it, until every
+  // line of it shows in the font used here.
+  int label = Twips(855);
+  int needed = lbl概述->text().isEmpty() ? 0 : lbl概述->heightForWidth(Twips(4575));
+  growth_ = qMax(0, needed - label);
+  lbl概述->setGeometry(Twips(1080), Twips(360), Twips(4575), label + growth_);
+  cmd确定->setGeometry(TwipsRect(3000, 1440, 1095, 375).translated(0, growth_));
+  cmd详细信息->setGeometry(TwipsRect(4200, 1440, 1515, 375).translated(0, growth_));
+  txt细节->setGeometry(TwipsRect(60, 1980, 5775, 1815).translated(0, growth_));
+}
+
 void frm错误::Form_Load() {
   lbl概述->setText(ShownText(summary_));
+  Form_Layout();
   txt细节->setPlainText(ShownText(details_));
   FoldDetails();
   cmd确定->setFocus();
@@ -105,7 +110,7 @@ void frm错误::UnfoldDetails() {
 }
 
 void frm错误::SetOuterHeight(int twips) {
-  setFixedSize(Twips(kClientWidth), Twips(twips - kBorderAndCaptionHeightTwips));
+  setFixedSize(Twips(kClientWidth), Twips(twips - kBorderAndCaptionHeightTwips) + growth_);
 }
 
 }  // namespace corvala4

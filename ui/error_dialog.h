@@ -25,12 +25,15 @@ class frm错误 : public QDialog {
 
  private:
   void Form_Load();
+  void Form_Layout();
   void cmd确定_Click();
   void cmd详细信息_Click();
   void FoldDetails();
   void UnfoldDetails();
   /// The client height of a window whose outer height the layout names.
   void SetOuterHeight(int twips);
+  /// Pixels the summary grew beyond its designed height.
+  int growth_ = 0;
 
   QLabel* Image1;
   QLabel* lbl概述;

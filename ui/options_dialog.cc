@@ -4,8 +4,12 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QStandardPaths>
+#include <QStyle>
 #include <QPushButton>
 #include <QTabWidget>
 
@@ -44,12 +48,7 @@ void ListOnly(QFileDialog& dialog, const QString& filter) {
 }  // namespace
 
 frm选项::frm选项() {
-  setObjectName("frm选项");
-  setWindowTitle("选项");
-  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                 Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-  setModal(true);
-  StyleWindow(this);
+  DesignWindow(this, "frm选项", "选项", Border::Fixed);
 
   SSTab选项 = Named(new QTabWidget(this), "SSTab选项");
   auto* tool_page = new QWidget;
@@ -88,14 +87,21 @@ frm选项::frm选项() {
   cmd确定 = Named(new QPushButton("确定(&O)", this), "cmd确定");
   cmd取消 = Named(new QPushButton("取消(&C)", this), "cmd取消");
   cmd应用 = Named(new QPushButton("应用(&A)", this), "cmd应用");
-  // No button is the default one: Enter in the path box must not press one.
+  // No button is the default one: Enter in the path box must not press one; on a button it
+  // presses that button (keyPressEvent).
   for (QPushButton* button : {cmd恢复默认值, cmd选择文件, cmd确定, cmd取消, cmd应用}) button->setAutoDefault(false);
+  // The compare programs of this machine, offered at the end of the path box.
+  act比较程序 = txt外部工具路径->addAction(style()->standardIcon(QStyle::SP_ArrowDown), QLineEdit::TrailingPosition);
+  act比较程序->setObjectName("act比较程序");
+  act比较程序->setToolTip("选择本机找到的比较程序");
+  mnu比较程序 = Named(new QMenu(this), "mnu比较程序");
 
   connect(cmd确定, &QPushButton::clicked, this, [this] { cmd确定_Click(); });
   connect(cmd取消, &QPushButton::clicked, this, [this] { cmd取消_Click(); });
   connect(cmd应用, &QPushButton::clicked, this, [this] { cmd应用_Click(); });
   connect(cmd恢复默认值, &QPushButton::clicked, this, [this] { cmd恢复默认值_Click(); });
   connect(cmd选择文件, &QPushButton::clicked, this, [this] { cmd选择文件_Click(); });
+  connect(act比较程序, &QAction::triggered, this, [this] { act比较程序_Click(); });
 
   SSTab选项->setGeometry(TwipsRect(120, 120, 5895, 4215));
   Frame1->setGeometry(PageRect(120, 450, 5535, 1935));
@@ -143,6 +149,29 @@ void frm选项::LoadSettings() {
   // An action this dialog does not offer shows no entry, and stays stored as it is.
   int32_t action = setting.DoubleClickAction();
   Combo动作设定->setCurrentIndex(action >= 0 && action < Combo动作设定->count() ? action : -1);
+  OfferComparePrograms(setting);
+}
+
+void frm选项::OfferComparePrograms(GlobalSetting& setting) {
+  // Where the maker's installation names no program, the compare programs a Linux desktop
+  // has are the ones a user would pick.
+  mnu比较程序->clear();
+  if (setting.RegisteredToolFolder().empty()) {
+    for (const char* name : {"meld", "kdiff3", "kompare", "diffuse"}) {
+      QString path = QStandardPaths::findExecutable(name);
+      if (path.isEmpty()) continue;
+      connect(mnu比较程序->addAction(path), &QAction::triggered, this, [this, path] { txt外部工具路径->setText(path); });
+    }
+  }
+  act比较程序->setVisible(!mnu比较程序->isEmpty());
+}
+
+void frm选项::act比较程序_Click() {
+  Handle([&] { mnu比较程序->exec(txt外部工具路径->mapToGlobal(QPoint(0, txt外部工具路径->height()))); });
+}
+
+void frm选项::keyPressEvent(QKeyEvent* event) {
+  if (!PressFocusedButton(this, event)) QDialog::keyPressEvent(event);
 }
 
 void frm选项::SaveSettings() {
@@ -180,6 +209,8 @@ void frm选项::cmd恢复默认值_Click() {
 
 void frm选项::cmd选择文件_Click() {
   Handle([&] {
+    // Qt's own texts of the dialog in Chinese, also in a host's application, for as long as it is up.
+    QtTranslations chinese;
     QFileDialog dialog(this);
     dialog.setObjectName("CommonDialog");
     dialog.setOption(QFileDialog::DontUseNativeDialog);

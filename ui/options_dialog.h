@@ -4,16 +4,19 @@
 
 #include <QDialog>
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QTabWidget;
 
 namespace corvala4 {
 
+class GlobalSetting;
 class TesterCore;
 
 class frm选项 : public QDialog {
@@ -32,7 +35,12 @@ class frm选项 : public QDialog {
   /// Closing with OK saves; if saving fails the user is told and the dialog stays open.
   void done(int result) override;
 
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+
  private:
+  void OfferComparePrograms(GlobalSetting& setting);
+  void act比较程序_Click();
   void Form_Load();
   void cmd确定_Click();
   void cmd取消_Click();
@@ -49,6 +57,8 @@ class frm选项 : public QDialog {
   QLineEdit* txt外部工具路径;
   QPushButton* cmd恢复默认值;
   QPushButton* cmd选择文件;
+  QAction* act比较程序;
+  QMenu* mnu比较程序;
   QGroupBox* Frame显示设定;
   QCheckBox* chk显示状态窗口;
   QLabel* Label显示状态窗口说明;

@@ -1,6 +1,7 @@
 #include "ui/qt_user_interface.h"
 
 #include <QApplication>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -52,6 +53,16 @@ QMessageBox::Icon IconOfStyle(int style) {
   }
 }
 
+/// A box at least as wide as its title, with room for the title bar's icon and buttons.
+void WidenForTitle(QMessageBox& box) {
+  QFont font = box.font();
+  font.setBold(true);
+  int width = QFontMetrics(font).horizontalAdvance(box.windowTitle()) + 160;
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+}
+
 }  // namespace
 
 QtUserInterface::QtUserInterface(QString platform) : platform_(std::move(platform)) {}
@@ -81,6 +92,7 @@ void QtUserInterface::Leave() {
   if (--depth_ > 0 || !own_app_) return;
   // The host is no Qt application: nothing of ours outlives the operation, so the next
   // one, or a host that makes its own application later, starts clean.
+  own_translations_.reset();
   error_dialog_.reset();
   test_window_.reset();
   status_window_.reset();
@@ -111,20 +123,32 @@ bool QtUserInterface::EnsureApplication() {
   own_app_ = std::make_unique<QApplication>(argc, argv);
   // Our own windows come and go during a run; none of them ends the application.
   own_app_->setQuitOnLastWindowClosed(false);
+  own_translations_ = std::make_unique<QtTranslations>();
   return true;
 }
 
 void QtUserInterface::BeginOperation() { Enter(); }
 
-void QtUserInterface::EndOperation() { Leave(); }
+void QtUserInterface::EndOperation() {
+  // The status window keeps the run's last lines until the user closes it. A host without an
+  // application of its own runs no event loop once the operation returns, so the operation
+  // waits for that here.
+  if (depth_ == 1 && own_app_ && status_window_)
+    while (status_window_->isVisible()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  Leave();
+}
 
 int QtUserInterface::MsgBox(const std::string& prompt, int style, const std::string& title, const std::string&,
                             int) {
   Session session(*this);
   if (!session.Up()) return headless_.MsgBox(prompt, style, title, {}, 0);
+  // The box belongs to the test window, even while a run hides it, and sits on it.
+  QWidget* owner = OwnerWindow();
   QMessageBox box(IconOfStyle(style), ShownText(title), ShownText(prompt), QMessageBox::NoButton,
-                  OwnerWindow());
+                  owner && owner->isVisible() ? owner : nullptr);
   StyleWindow(&box);
+  CentreWhenShown(&box, owner);
+  WidenForTitle(box);
   std::map<QAbstractButton*, int> results;
   std::vector<QPushButton*> buttons;
   for (const auto& [text, result] : ButtonsOfStyle(style)) {

@@ -16,6 +16,7 @@ class QApplication;
 
 namespace corvala4 {
 
+class QtTranslations;
 class frm比较;
 class frm错误;
 class frm测试;
@@ -65,6 +66,7 @@ class QtUserInterface : public UserInterface {
   QString platform_;
   int depth_ = 0;
   std::unique_ptr<QApplication> own_app_;
+  std::unique_ptr<QtTranslations> own_translations_;
   /// The host's handler of Qt's messages, given back when our application goes.
   QtMessageHandler host_messages_ = nullptr;
   std::unique_ptr<frm错误> error_dialog_;

@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QScreen>
 
@@ -10,10 +11,9 @@
 namespace corvala4 {
 
 frm状态::frm状态() {
-  setObjectName("frm状态");
-  setWindowTitle("自测试状态信息");
-  setWindowFlag(Qt::Window);
-  StyleWindow(this);
+  DesignWindow(this, "frm状态", "自测试状态信息", Border::Modeless);
+  // Boxes of the run must not cover the lines the user reads here.
+  NeverOwner(this);
 
   Text状态 = ReadOnlyTextBox(this, "Text状态", true);
 
@@ -50,6 +50,14 @@ void frm状态::mobjReporter_AddMsg(const std::string& msg) {
 
 void frm状态::mobjReporter_Clear() {
   Handle([&] { Text状态->clear(); });
+}
+
+void frm状态::keyPressEvent(QKeyEvent* event) {
+  // The window stays after the run until the user closes it: Esc does, as in any small window.
+  if (event->key() == Qt::Key_Escape)
+    close();
+  else
+    QWidget::keyPressEvent(event);
 }
 
 void frm状态::resizeEvent(QResizeEvent* event) {

@@ -25,6 +25,7 @@ class frm状态 : public QWidget {
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void Form_Load();

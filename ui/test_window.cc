@@ -1,12 +1,12 @@
 #include "ui/test_window.h"
 
 #include <QComboBox>
-#include <QCursor>
 #include <QEvent>
 #include <QItemSelection>
 #include <QLabel>
 #include <QListWidget>
-#include <QMenu>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
@@ -21,12 +21,12 @@
 #include "foundation/detailed_fso.h"
 #include "foundation/format_msg.h"
 #include "foundation/globals.h"
-#include "foundation/platform/file_browser.h"
 #include "foundation/value.h"
 #include "model/test_case.h"
 #include "model/test_cases.h"
 #include "results/output_files.h"
 #include "settings/global_setting.h"
+#include "ui/case_commands.h"
 #include "ui/design.h"
 #include "ui/options_dialog.h"
 
@@ -42,11 +42,7 @@ const char* const kPanelKeys[] = {"已选算例", "必测算例", "未通过算�
 }  // namespace
 
 frm测试::frm测试() {
-  setObjectName("frm测试");
-  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
-                 Qt::WindowCloseButtonHint);
-  setModal(true);
-  StyleWindow(this);
+  DesignWindow(this, "frm测试", {}, Border::Sizable);
 
   Label提示 = new QLabel("选择测试算例(可多选)：", this);
   Label提示->setObjectName("Label提示");
@@ -86,71 +82,46 @@ frm测试::frm测试() {
   }
   panels_.back()->setMinimumWidth(Twips(3630));
   panels_.back()->setToolTip("双击显示详细信息");
-  mnu快捷菜单 = new QMenu(this);
-  mnu快捷菜单->setObjectName("mnu快捷菜单");
-  QAction* mnu比较算例的输出文件 = MenuItem("mnu比较算例的输出文件", "比较算例(&F) ...");
-  QAction* mnu比较目录 = MenuItem("mnu比较目录", "比较目录(&L)");
-  MenuSeparator("mnu_s10");
-  QAction* mnu刷新 = MenuItem("mnu刷新", "刷新(&E)");
-  mnu刷新->setShortcut(Qt::Key_F5);
-  mnu刷新->setShortcutVisibleInContextMenu(true);
-  MenuSeparator("mnu_s20");
-  QAction* mnu定位算例的标准目录 = MenuItem("mnu定位算例的标准目录", "定位算例的标准目录(&D)");
-  QAction* mnu定位标准目录 = MenuItem("mnu定位标准目录", "定位标准目录(&S)");
-  MenuSeparator("mnu_s25");
-  QAction* mnu定位算例的输出目录 = MenuItem("mnu定位算例的输出目录", "定位算例的输出目录(&O)");
-  QAction* mnu定位输出目录 = MenuItem("mnu定位输出目录", "定位输出目录(&R)");
-  MenuSeparator("mnu_s30");
-  QAction* mnu重置算例的状态 = MenuItem("mnu重置算例的状态", "重置算例的状态(&R)");
-  QAction* mnu删除算例的输出目录 = MenuItem("mnu删除算例的输出目录", "删除算例的输出目录(&C)");
+  commands_ = new CaseCommands(*this);
+  // No button is the default one: Enter in the list does what a double-click does, and on a
+  // button presses that button (keyPressEvent).
+  for (QPushButton* button : {cmd选项, cmd操作菜单, cmd安静测试, cmd正常测试, cmd取消}) button->setAutoDefault(false);
+  TestList->viewport()->installEventFilter(this);
+  // The designed details box shows ten lines of 宋体; in the font used here it grows until ten
+  // whole lines show, and the window with it.
+  txt说明->setFont(DesignFont());
+  details_growth_ = qMax(0, TextBoxHeight(txt说明, 10) - Twips(1995));
 
   connect(new QShortcut(Qt::Key_F5, this), &QShortcut::activated, this, [this] { Form_KeyF5(); });
   connect(TestList, &QListWidget::itemSelectionChanged, this, [this] { TestList_Click(); });
   connect(TestList, &QListWidget::currentRowChanged, this, [this] { TestList_Click(); });
   connect(TestList, &QListWidget::itemDoubleClicked, this, [this] { TestList_DblClick(); });
-  connect(TestList, &QListWidget::customContextMenuRequested, this, [this] { TestList_RightClick(); });
+  connect(TestList, &QListWidget::customContextMenuRequested, this,
+          [this](QPoint at) { commands_->PopupCaseMenu(TestList->viewport()->mapToGlobal(at)); });
   connect(Combo过滤器, &QComboBox::activated, this, [this](int index) { Combo过滤器_Click(index); });
   connect(cmd选项, &QPushButton::clicked, this, [this] { cmd选项_Click(); });
   connect(cmd操作菜单, &QPushButton::clicked, this, [this] { cmd操作菜单_Click(); });
   connect(cmd安静测试, &QPushButton::clicked, this, [this] { cmd安静测试_Click(); });
   connect(cmd正常测试, &QPushButton::clicked, this, [this] { cmd正常测试_Click(); });
   connect(cmd取消, &QPushButton::clicked, this, [this] { cmd取消_Click(); });
-  connect(mnu比较算例的输出文件, &QAction::triggered, this, [this] { mnu比较算例的输出文件_Click(); });
-  connect(mnu比较目录, &QAction::triggered, this, [this] { mnu比较目录_Click(); });
-  connect(mnu刷新, &QAction::triggered, this, [this] { mnu刷新_Click(); });
-  connect(mnu定位算例的标准目录, &QAction::triggered, this, [this] { mnu定位算例的标准目录_Click(); });
-  connect(mnu定位标准目录, &QAction::triggered, this, [this] { mnu定位标准目录_Click(); });
-  connect(mnu定位算例的输出目录, &QAction::triggered, this, [this] { mnu定位算例的输出目录_Click(); });
-  connect(mnu定位输出目录, &QAction::triggered, this, [this] { mnu定位输出目录_Click(); });
-  connect(mnu重置算例的状态, &QAction::triggered, this, [this] { mnu重置算例的状态_Click(); });
-  connect(mnu删除算例的输出目录, &QAction::triggered, this, [this] { mnu删除算例的输出目录_Click(); });
-
-  setMinimumSize(kDesignedClient);
-  resize(kDesignedClient);
+  setMinimumSize(Designed());
+  resize(Designed());
   Form_Resize();
 }
 
 frm测试::~frm测试() = default;
 
-QAction* frm测试::MenuItem(const char* name, const char* caption) {
-  QAction* item = mnu快捷菜单->addAction(caption);
-  item->setObjectName(name);
-  return item;
-}
-
-void frm测试::MenuSeparator(const char* name) {
-  mnu快捷菜单->addSeparator()->setObjectName(name);
-}
-
 void frm测试::ShowModal(TesterCore& tester) {
   Load(tester);
   CentreOnOwner(this, OwnerWindow());
+  SetRunOwner(this, false);
   exec();
+  SetRunOwner(nullptr, false);
 }
 
 void frm测试::Load(TesterCore& tester) {
   mobjTester_ = &tester;
-  resize(kDesignedClient);
+  resize(Designed());
   Form_Load();
 }
 
@@ -167,18 +138,24 @@ void frm测试::resizeEvent(QResizeEvent* event) {
 
 void frm测试::Form_Resize() {
   // The list takes two thirds of any growth in height, the details one third; the
-  // run buttons keep to the lower right corner.
+  // run buttons keep to the lower right corner. What the details box grew for its font
+  // moves everything below it down.
+  int g = details_growth_ * 15;
   Arrange({{Label提示, {120, 180, 2775, 255}},
            {Combo过滤器, {8160, 120, 1455, 315}, 1, 0, 0, 0},
            {TestList, {120, 480, 9495, 4020}, 0, 0, 1, 2.0 / 3},
-           {txt说明, {120, 4620, 9495, 1995}, 0, 2.0 / 3, 1, 1.0 / 3},
-           {cmd选项, {120, 6720, 1335, 375}, 0, 1, 0, 0},
-           {cmd操作菜单, {1560, 6720, 1335, 375}, 0, 1, 0, 0},
-           {cmd安静测试, {5160, 6720, 1575, 375}, 1, 1, 0, 0},
-           {cmd正常测试, {6840, 6720, 1575, 375}, 1, 1, 0, 0},
-           {cmd取消, {8520, 6720, 1095, 375}, 1, 1, 0, 0},
-           {StatusBar, {0, 7200, 9735, 360}, 0, 1, 1, 0}},
-          kDesignedClient, size());
+           {txt说明, {120, 4620, 9495, 1995 + g}, 0, 2.0 / 3, 1, 1.0 / 3},
+           {cmd选项, {120, 6720 + g, 1335, 375}, 0, 1, 0, 0},
+           {cmd操作菜单, {1560, 6720 + g, 1335, 375}, 0, 1, 0, 0},
+           {cmd安静测试, {5160, 6720 + g, 1575, 375}, 1, 1, 0, 0},
+           {cmd正常测试, {6840, 6720 + g, 1575, 375}, 1, 1, 0, 0},
+           {cmd取消, {8520, 6720 + g, 1095, 375}, 1, 1, 0, 0},
+           {StatusBar, {0, 7200 + g, 9735, 360}, 0, 1, 1, 0}},
+          Designed(), size());
+}
+
+QSize frm测试::Designed() const {
+  return QSize(kDesignedClient.width(), kDesignedClient.height() + details_growth_);
 }
 
 void frm测试::RefreshList() {
@@ -258,7 +235,9 @@ void frm测试::StartRun(const std::shared_ptr<TestCasesImpl>& cases, bool quiet
   // Hidden for the run, so no second run can start from it; the status window and
   // the messages of the run stand alone meanwhile.
   hide();
+  SetRunOwner(this, true);
   mobjTester_->Driver().RunCases(cases, quiet);
+  SetRunOwner(this, false);
   accept();
 }
 
@@ -314,6 +293,7 @@ void frm测试::InvertSelection() {
 }
 
 bool frm测试::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == TestList->viewport()) return TestList_RightPress(event) || QDialog::eventFilter(watched, event);
   if (event->type() == QEvent::MouseButtonDblClick) {
     auto it = std::find(panels_.begin(), panels_.end(), watched);
     if (it != panels_.end()) StatusBar_PanelDblClick((*it)->objectName());
@@ -329,20 +309,25 @@ void frm测试::TestList_Click() {
   Handle([&] { RefreshDetails(); });
 }
 
-void frm测试::TestList_DblClick() {
-  Handle([&] {
-    // Read at every double-click: the options dialog may have changed it meanwhile.
-    switch (Setting().DoubleClickAction()) {
-      case 0: StartRun(GetSelectedCases(), false); break;
-      case 1: CompareCases(GetSelectedCases()); break;
-      case 2: CompareCaseFolders(GetSelectedCases()); break;
-      default: break;
-    }
-  });
+void frm测试::TestList_DblClick() { commands_->DoubleClickAction(); }
+
+bool frm测试::TestList_RightPress(QEvent* event) {
+  if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonRelease) return false;
+  auto* mouse = static_cast<QMouseEvent*>(event);
+  if (mouse->button() != Qt::RightButton) return false;
+  // The case menu acts on the cases the user picked: a right click keeps them picked, inside
+  // the selection or outside it. Only where nothing is picked does it pick the entry it hits.
+  return TestList->selectionModel()->hasSelection();
 }
 
-void frm测试::TestList_RightClick() {
-  Handle([&] { PopupCaseMenu(); });
+void frm测试::keyPressEvent(QKeyEvent* event) {
+  bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (enter && focusWidget() == TestList) {
+    TestList_DblClick();
+    return;
+  }
+  if (PressFocusedButton(this, event)) return;
+  QDialog::keyPressEvent(event);
 }
 
 void frm测试::Combo过滤器_Click(int index) {
@@ -370,7 +355,8 @@ void frm测试::cmd选项_Click() {
 }
 
 void frm测试::cmd操作菜单_Click() {
-  Handle([&] { PopupCaseMenu(); });
+  // Under the button, whether it was clicked or pressed from the keyboard.
+  commands_->PopupCaseMenu(cmd操作菜单->mapToGlobal(QPoint(0, cmd操作菜单->height())));
 }
 
 void frm测试::cmd安静测试_Click() {
@@ -383,102 +369,6 @@ void frm测试::cmd正常测试_Click() {
 
 void frm测试::cmd取消_Click() { reject(); }
 
-void frm测试::StatusBar_PanelDblClick(const QString& key) {
-  if (key != "配置文件") return;
-  Handle([&] {
-    std::string file = mobjTester_->DefinitionFile();
-    if (mobjTester_->ShowMessage(file + "\r\n是否定位文件?", kOkCancel | kInformation, "配置文件") == kOk)
-      ShowFileInBrowser(file);
-  });
-}
-
-void frm测试::PopupCaseMenu() { mnu快捷菜单->exec(QCursor::pos()); }
-
-void frm测试::mnu比较算例的输出文件_Click() {
-  Handle([&] { CompareCases(GetSelectedCases()); });
-}
-
-void frm测试::mnu比较目录_Click() {
-  Handle([&] { mobjTester_->CompareFoldersWithTool(); });
-}
-
-void frm测试::mnu刷新_Click() {
-  Handle([&] { RefreshList(); });
-}
-
-void frm测试::mnu定位算例的标准目录_Click() {
-  Handle([&] {
-    std::shared_ptr<TestCasesImpl> cases = GetSelectedCases();
-    for (const std::shared_ptr<TestCaseImpl>& tc : cases->Cases()) OpenFolder(tc->StandardFolder());
-  });
-}
-
-void frm测试::mnu定位标准目录_Click() {
-  Handle([&] { OpenFolder(mobjTester_->StandardFolder()); });
-}
-
-void frm测试::mnu定位算例的输出目录_Click() {
-  Handle([&] {
-    std::shared_ptr<TestCasesImpl> cases = GetSelectedCases();
-    for (const std::shared_ptr<TestCaseImpl>& tc : cases->Cases()) OpenFolder(tc->TestCaseFolder());
-  });
-}
-
-void frm测试::mnu定位输出目录_Click() {
-  // The working directory is made when it is asked for.
-  Handle([&] { OpenFolder(mobjTester_->WorkFolder()); });
-}
-
-void frm测试::mnu重置算例的状态_Click() {
-  Handle([&] {
-    // Walks the list itself: a case whose folder is missing is left as it is, and counts as reset.
-    int total = 0, succeeded = 0;
-    for (int row = 0; row < TestList->count(); ++row) {
-      if (!TestList->item(row)->isSelected()) continue;
-      std::string caption = TestList->item(row)->text().toStdString();
-      try {
-        std::shared_ptr<TestCaseImpl> tc = CaseOfRow(row);
-        caption = tc->Caption();
-        if (tc->StandardFolderExists()) tc->SetPassed(false);
-        ++succeeded;
-      } catch (...) {
-        mobjTester_->ShowMessage("算例 '" + caption + "'重置失败!", kOkOnly | kCritical);
-      }
-      ++total;
-    }
-    RefreshList();
-    mobjTester_->ShowMessage(FormatMsg("重置%0个算例 (成功:%1 失败:%2)", total, succeeded, total - succeeded),
-                             kOkOnly | kInformation);
-  });
-}
-
-void frm测试::mnu删除算例的输出目录_Click() {
-  Handle([&] {
-    std::shared_ptr<TestCasesImpl> cases = GetSelectedCases();
-    int total = 0, succeeded = 0;
-    for (const std::shared_ptr<TestCaseImpl>& tc : cases->Cases()) {
-      try {
-        tc->RemoveTestFolder();
-        ++succeeded;
-      } catch (...) {
-        ShowCaught();
-      }
-      ++total;
-    }
-    mobjTester_->ShowMessage(FormatMsg("删除%0个目录 (成功: %1 失败: %2)", total, succeeded, total - succeeded),
-                             kOkOnly | kInformation);
-  });
-}
-
-void frm测试::CompareCases(const std::shared_ptr<TestCasesImpl>& cases) {
-  for (const std::shared_ptr<TestCaseImpl>& tc : cases->Cases())
-    CurrentUserInterface().ShowCompareWindow(*tc);
-}
-
-void frm测试::CompareCaseFolders(const std::shared_ptr<TestCasesImpl>& cases) {
-  for (const std::shared_ptr<TestCaseImpl>& tc : cases->Cases()) tc->CompareWithTool();
-}
-
-void frm测试::OpenFolder(const std::string& path) { OpenFolderInBrowser(path); }
+void frm测试::StatusBar_PanelDblClick(const QString& key) { commands_->PanelDblClick(key); }
 
 }  // namespace corvala4

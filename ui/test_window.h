@@ -1,6 +1,6 @@
 // The test window: every case of the tester with its state, selection shortcuts,
 // the details of the case in focus, five counters, a normal or quiet run of the
-// selected cases, and the commands of its case menu.
+// selected cases; its case commands are CaseCommands.
 #pragma once
 
 #include <QDialog>
@@ -13,10 +13,8 @@
 class QComboBox;
 class QLabel;
 class QListWidget;
-class QMenu;
 class QPlainTextEdit;
 class QPushButton;
-class QAction;
 class QStatusBar;
 
 namespace corvala4 {
@@ -24,6 +22,7 @@ namespace corvala4 {
 class TesterCore;
 class TestCaseImpl;
 class TestCasesImpl;
+class CaseCommands;
 class frm选项;
 
 class frm测试 : public QDialog {
@@ -56,25 +55,25 @@ class frm测试 : public QDialog {
   void SelectMandatoryNotPassed();
   void InvertSelection();
 
-  // Case commands.
-  /// The compare window for each case in turn, the next when the user has closed the last.
-  void CompareCases(const std::shared_ptr<TestCasesImpl>& cases);
-  /// Each case's working folder and its standard folder to the external compare program.
-  void CompareCaseFolders(const std::shared_ptr<TestCasesImpl>& cases);
-  /// The folder in the desktop's file browser, without waiting for it.
-  void OpenFolder(const std::string& path);
+  /// The tester of the open context the window was loaded for.
+  TesterCore& Tester() { return *mobjTester_; }
+  /// The commands of the case menu, the double-click action and the definition-file panel.
+  CaseCommands& Commands() { return *commands_; }
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  /// Enter in the list does what a double-click does; on a button it presses that button.
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void Form_Load();
   void Form_Resize();
+  /// The designed client area, with what the details box grew for its font.
+  QSize Designed() const;
   void Form_KeyF5();
   void TestList_Click();
   void TestList_DblClick();
-  void TestList_RightClick();
   void Combo过滤器_Click(int index);
   void cmd选项_Click();
   void cmd操作菜单_Click();
@@ -82,20 +81,10 @@ class frm测试 : public QDialog {
   void cmd正常测试_Click();
   void cmd取消_Click();
   void StatusBar_PanelDblClick(const QString& key);
-  void mnu比较算例的输出文件_Click();
-  void mnu比较目录_Click();
-  void mnu刷新_Click();
-  void mnu定位算例的标准目录_Click();
-  void mnu定位标准目录_Click();
-  void mnu定位算例的输出目录_Click();
-  void mnu定位输出目录_Click();
-  void mnu重置算例的状态_Click();
-  void mnu删除算例的输出目录_Click();
-  /// The case commands' popup menu, at the mouse.
-  void PopupCaseMenu();
-  QAction* MenuItem(const char* name, const char* caption);
-  void MenuSeparator(const char* name);
+  /// A right-button click keeps the selection: the case menu acts on every picked case.
+  bool TestList_RightPress(QEvent* event);
 
+  friend class CaseCommands;
   std::shared_ptr<TestCaseImpl> CaseOfRow(int row);
   /// Sets each entry's selected state from what the rule says of it and its case.
   void SelectWhere(const std::function<bool(int row, bool selected)>& rule);
@@ -112,8 +101,10 @@ class frm测试 : public QDialog {
   QPushButton* cmd取消;
   QStatusBar* StatusBar;
   std::vector<QLabel*> panels_;
-  QMenu* mnu快捷菜单;
+  CaseCommands* commands_;
   std::unique_ptr<frm选项> options_;
+  /// Pixels the details box is taller than designed, so that its designed lines show whole.
+  int details_growth_ = 0;
 };
 
 }  // namespace corvala4

@@ -8,12 +8,7 @@
 namespace corvala4 {
 
 frmTestRunner::frmTestRunner() {
-  setObjectName("frmTestRunner");
-  setWindowTitle("Form1");
-  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
-                 Qt::WindowCloseButtonHint);
-  setModal(true);
-  StyleWindow(this);
+  DesignWindow(this, "frmTestRunner", "Form1", Border::Sizable);
 
   UnitRunner1 = new UnitRunner(this);
   btnRun = new QPushButton("Run Tests", this);
