@@ -1,19 +1,24 @@
 // The windows on Qt's offscreen platform: the test window filled with 10,000 cases
 // against 1,000 (RefreshList, SelectAll, RefreshDetails, and the paint that follows),
-// which must grow linearly; and a quiet run of 1,000 small cases with the status window
-// shown against the same run without it.
+// which must grow linearly; a quiet run of 1,000 small cases with the status window
+// shown against the same run without it; and the built-in compare view on two outputs of
+// 1 GiB (CORVALA4_BENCH_VIEW_MIB) that differ near their end: the first paint, the jump to
+// the difference, and 10,000 rows scrolled through a page at a time, each page painted.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QListWidget>
 
 #include <algorithm>
+#include <cstdlib>
 #include <ctime>
 #include <limits>
 
 #include "bench/bench_support.h"
 #include "foundation/platform/log.h"
 #include "model/test_cases.h"
+#include "ui/compare_view.h"
+#include "ui/pair_view.h"
 #include "ui/qt_user_interface.h"
 #include "ui/status_window.h"
 #include "ui/test_window.h"
@@ -135,6 +140,65 @@ void BM_QuietRunWithStatusWindowVsWithout(benchmark::State& state) {
   SetLogFilePath("");
 }
 BENCHMARK(BM_QuietRunWithStatusWindowVsWithout)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+
+/// An output of `mib` MiB of result lines and its standard, the same but for one line near the end.
+void WriteLargePair(const ScratchDir& dir, int mib) {
+  std::string block;
+  for (int i = 0; block.size() < (size_t{1} << 20); ++i)
+    block += "  node " + std::to_string(i % 100000) + "   ux = 1.234567E-03   uy = -7.654321E-04   M = 56.250\r\n";
+  FILE* output = std::fopen((dir / "big.out").c_str(), "wb");
+  FILE* standard = std::fopen((dir / "big.std").c_str(), "wb");
+  for (int i = 0; i < mib; ++i) {
+    std::fwrite(block.data(), 1, block.size(), output);
+    std::fwrite(block.data(), 1, block.size(), standard);
+  }
+  std::fputs("  node 1   ux = 1.234567E-03   uy = -7.654321E-04   M = 56.300\r\n", output);
+  std::fputs("  node 1   ux = 1.234567E-03   uy = -7.654321E-04   M = 56.250\r\n", standard);
+  std::fwrite(block.data(), 1, 4096, output);
+  std::fwrite(block.data(), 1, 4096, standard);
+  std::fclose(output);
+  std::fclose(standard);
+}
+
+void BM_CompareViewOnTwoLargeOutputs(benchmark::State& state) {
+  ScratchDir dir;
+  const char* env = std::getenv("CORVALA4_BENCH_VIEW_MIB");
+  int mib = env ? std::atoi(env) : 1024;
+  WriteLargePair(dir, mib);
+  frm对比 view;
+  view.resize(900, 600);
+  view.show();
+  double open = std::numeric_limits<double>::max(), jump = open, scroll = open;
+  int64_t found = -1;
+  for (auto _ : state) {
+    double t = Seconds([&] {
+      view.Load("big.out", dir / "big.out", dir / "big.std", "内容不同");
+      view.View()->viewport()->repaint();
+    });
+    open = std::min(open, t);
+    jump = std::min(jump, Seconds([&] {
+      view.NextDifference();
+      view.View()->viewport()->repaint();
+    }));
+    found = view.View()->CurrentRow();
+    PairView* rows = view.View();
+    rows->SetCurrentRow(0);
+    scroll = std::min(scroll, Seconds([&] {
+      for (int64_t row = 0; row < 10000; row += rows->VisibleRows()) {
+        rows->SetCurrentRow(row + rows->VisibleRows() - 1);
+        rows->viewport()->repaint();
+      }
+    }));
+    state.SetIterationTime(t);
+  }
+  if (found <= 0) state.SkipWithError("the difference near the end was not found");
+  view.close();
+  state.counters["file_MiB"] = mib;
+  state.counters["first_paint_ms"] = open * 1e3;
+  state.counters["jump_to_difference_ms"] = jump * 1e3;
+  state.counters["scroll_10000_rows_ms"] = scroll * 1e3;
+}
+BENCHMARK(BM_CompareViewOnTwoLargeOutputs)->UseManualTime()->Iterations(2)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace corvala4::bench
