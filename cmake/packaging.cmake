@@ -60,6 +60,8 @@ set(CPACK_DEBIAN_QT_PACKAGE_NAME corvala4-qt)
 set(CPACK_DEBIAN_QT_PACKAGE_SECTION libs)
 set(CPACK_COMPONENT_QT_DEPENDS runtime)
 set(CPACK_DEBIAN_QT_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/cmake/debian/triggers)
+# The windows read best in a Ming face with 宋体's line height, and Qt's own dialogs in Chinese.
+set(CPACK_DEBIAN_QT_PACKAGE_RECOMMENDS "fonts-arphic-uming, qt6-translations-l10n")
 string(CONCAT CPACK_COMPONENT_QT_DESCRIPTION
   "correctness self-test module for calculation programs - windows\n"
   "The Qt 6 windows of Corvala4: the test window, the status, compare and\n"

@@ -46,7 +46,9 @@ struct PairedLines::Line {
   std::string_view text;
   uint64_t length = 0;
   uint64_t tail = kFnvBasis;
-  bool SameAs(const Line& other) const { return length == other.length && tail == other.tail && text == other.text; }
+  bool SameAs(const Line& other) const {
+    return length == other.length && tail == other.tail && text == other.text;
+  }
 };
 
 /// Reads one file's lines from a place on, terminated as the comparison terminates them: CR LF,

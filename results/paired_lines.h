@@ -18,16 +18,17 @@
 namespace corvala4 {
 
 /// Why a pair of lines that are not the same bytes is accepted (UTF-8 lines); none when it is not.
-using PairJudge = std::function<std::optional<std::string>(std::string_view standard, std::string_view output)>;
+using PairJudge =
+    std::function<std::optional<std::string>(std::string_view standard, std::string_view output)>;
 /// The plain comparison's judge: a date line on either side matches any line ("日期行").
 CORVALA4_WINDOWS_API PairJudge DateLineJudge();
 
 enum class RowState { Equal, Tolerated, Differs };
 
 struct PairRow {
-  int64_t number = 0;  // from 1
+  int64_t number = 0;                           // from 1
   std::optional<std::string> output, standard;  // UTF-8; none past a file's end
-  bool cut = false;    // a line longer than shown
+  bool cut = false;                             // a line longer than shown
   RowState state = RowState::Equal;
   std::string reason;  // why a tolerated pair is accepted
 };
@@ -36,7 +37,8 @@ class CORVALA4_WINDOWS_API PairedLines {
  public:
   /// A missing file counts as an empty one; one that cannot be read fails with a runtime error
   /// naming it.
-  PairedLines(const std::string& outputPath, const std::string& standardPath, PairJudge judge = DateLineJudge());
+  PairedLines(const std::string& outputPath, const std::string& standardPath,
+              PairJudge judge = DateLineJudge());
   ~PairedLines();
 
   /// Reads on for about `seconds`; true once both files have been read to their ends.
@@ -74,7 +76,7 @@ class CORVALA4_WINDOWS_API PairedLines {
 
   PairJudge judge_;
   std::unique_ptr<Cursor> scan_output_, scan_standard_, read_output_, read_standard_;
-  std::vector<std::pair<Place, Place>> index_;  // where rows 0, kStep, 2 kStep ... start
+  std::vector<std::pair<Place, Place>> index_;            // where rows 0, kStep, 2 kStep ... start
   std::vector<std::pair<int64_t, int64_t>> differences_;  // blocks of differing rows, first and last
   int64_t rows_ = 0, differing_ = 0, tolerated_ = 0;
   bool complete_ = false;

@@ -43,7 +43,9 @@ void GlobalSetting::SetExternalToolPath(const std::string& value) {
   SaveSetting(SettingsAppName(), kSectionExternalTool, kKeyPath, value);
 }
 
-std::string GlobalSetting::RegisteredToolFolder() { return Registry().Value(HKEY_LOCAL_MACHINE, kToolKey, "Path"); }
+std::string GlobalSetting::RegisteredToolFolder() {
+  return Registry().Value(HKEY_LOCAL_MACHINE, kToolKey, "Path");
+}
 
 std::string GlobalSetting::DefaultToolPath() {
   std::string folder = RegisteredToolFolder();

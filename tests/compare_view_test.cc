@@ -24,7 +24,10 @@ class CompareViewTest : public ::testing::Test {
     std::string output, standard;
     for (int i = 1; i <= 300; ++i) {
       std::string line = "M" + std::to_string(i) + " = 56.250";
-      output += (i == 2 ? "计算时间 2026年12月8日" : i == 5 || i == 250 ? "M" + std::to_string(i) + " = 56.300" : line) + "\r\n";
+      output += (i == 2               ? "计算时间 2026年12月8日"
+                 : i == 5 || i == 250 ? "M" + std::to_string(i) + " = 56.300"
+                                      : line) +
+                "\r\n";
       standard += (i == 2 ? "计算时间 2025年1月1日" : line) + "\r\n";
     }
     WriteFile(dir / "forces.out", output);
@@ -38,7 +41,9 @@ class CompareViewTest : public ::testing::Test {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
   }
   QString Panel(const char* name) { return testing::Control<QLabel>(view, name)->text(); }
-  void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) { QTest::keyClick(view.View(), key, modifiers); }
+  void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+    QTest::keyClick(view.View(), key, modifiers);
+  }
   bool InSight(int64_t row) {
     return view.View()->TopRow() <= row && row < view.View()->TopRow() + view.View()->VisibleRows();
   }

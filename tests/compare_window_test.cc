@@ -28,8 +28,9 @@ class CompareWindowTest : public testing::RunFixture {
  protected:
   void SetUp() override {
     RunFixture::SetUp();
-    std::string xml = "<自测试配置><自测试标准目录>TestData</自测试标准目录>"
-                      "<自测试算例 名称=\"梁 '一'\" 目录=\"A\" 工程文件=\"p.prj\" 必测=\"y\" 功能代号=\"1\">";
+    std::string xml =
+        "<自测试配置><自测试标准目录>TestData</自测试标准目录>"
+        "<自测试算例 名称=\"梁 '一'\" 目录=\"A\" 工程文件=\"p.prj\" 必测=\"y\" 功能代号=\"1\">";
     for (int i = 0; i < 12; ++i) {
       xml += std::string("<输出文件 保留=\"n\">") + kNames[i] + "</输出文件>";
       if (i % 4 != 3) WriteFile(env.dir() / "TestData/A/" + kNames[i], "same\n");

@@ -135,8 +135,9 @@ TEST_F(ErrorDialogTest, LongSummaryWrapsAndLongDetailsScroll) {
 TEST_F(ErrorDialogTest, ASummaryOfSeveralLinesShowsWholeAndPushesTheButtonsDown) {
   Define({"A"});
   Open();
-  std::string summary = "无法复制文件'TestData/Beam05/forces.out'到'TestData_make/Beam05/forces.out'.\r\n"
-                        "目标文件夹不存在或不能写入,请检查输出目录的权限.\r\n第三行: 算例 组合荷载简支梁";
+  std::string summary =
+      "无法复制文件'TestData/Beam05/forces.out'到'TestData_make/Beam05/forces.out'.\r\n"
+      "目标文件夹不存在或不能写入,请检查输出目录的权限.\r\n第三行: 算例 组合荷载简支梁";
   int folded = 0, unfolded = 0;
   bool whole = false, below = false;
   WhenModal([&](QWidget*) {
@@ -146,7 +147,8 @@ TEST_F(ErrorDialogTest, ASummaryOfSeveralLinesShowsWholeAndPushesTheButtonsDown)
     folded = dialog.height();
     QTest::mouseClick(Control<QPushButton>("cmd详细信息"), Qt::LeftButton);
     unfolded = dialog.height();
-    below = below && Control<QPlainTextEdit>("txt细节")->y() > Control<QPushButton>("cmd确定")->geometry().bottom();
+    below = below &&
+            Control<QPlainTextEdit>("txt细节")->y() > Control<QPushButton>("cmd确定")->geometry().bottom();
     QTest::mouseClick(Control<QPushButton>("cmd确定"), Qt::LeftButton);
   });
   dialog.ShowEx(summary, "细节");

@@ -6,7 +6,8 @@
 # cases; two more with the status window on, which completes the mandatory cases; one whose
 # working folder cannot be made, which shows the error dialog; the failing case, after the
 # compare program has been set in the options dialog, opened in the compare window, one
-# file compared and the same file looked at in the built-in compare view; the case menu's reset, F5, and the definition file shown in the file browser.
+# file compared and the same file looked at in the built-in compare view; the case menu's
+# reset, F5, and the definition file shown in the file browser.
 # Last, BeamCalc's own unit tests in the unit-runner form.
 #
 #   tests/launch_under_xvfb.sh BEAMCALC DATA_DIR [SCREENSHOT_DIR]
@@ -209,7 +210,8 @@ grow=$((folded - 126))
 shot "$e" error_dialog_folded
 click "$e" $((280 + 50)) $((96 + grow + 12))
 eval "$(xdotool getwindowgeometry --shell "$e")"
-[ "$HEIGHT" = $((folded + 132)) ] || fail "the error dialog is $HEIGHT pixels high after 显示细节, not $((folded + 132))"
+[ "$HEIGHT" = $((folded + 132)) ] ||
+  fail "the error dialog is $HEIGHT pixels high after 显示细节, not $((folded + 132))"
 shot "$e" error_dialog_unfolded
 click "$e" $((280 + 50)) $((96 + grow + 12))
 eval "$(xdotool getwindowgeometry --shell "$e")"

@@ -70,7 +70,8 @@ TEST_F(OptionsDialogTest, BothTabsCarryTheirFramesAndControls) {
   QTextDocument note;
   note.setHtml(Control<QLabel>("Label外部比较工具说明")->text());
   EXPECT_TRUE(note.toPlainText().startsWith("说明:外部比较工具是在自测试算例不通过的时候调用的外部程序,"));
-  EXPECT_TRUE(note.toPlainText().endsWith("格式如下: \"程序路径\" \"生成结果文件全路径\" \"标准结果文件全路径\""));
+  EXPECT_TRUE(
+      note.toPlainText().endsWith("格式如下: \"程序路径\" \"生成结果文件全路径\" \"标准结果文件全路径\""));
   EXPECT_EQ("双击列表元素时:", Control<QLabel>("Label动作设定")->text());
   auto* actions = Control<QComboBox>("Combo动作设定");
   EXPECT_EQ(QStringList({"测试选中项目", "比较输出文件", "比较算例目录"}),
@@ -212,7 +213,8 @@ TEST_F(OptionsDialogTest, TheCompareProgramsOnThePathAreOfferedWhereTheRegistryN
   QStringList offered;
   auto* menu = Control<QMenu>("mnu比较程序");
   for (QAction* item : menu->actions()) offered << item->text();
-  EXPECT_EQ(QStringList({QString::fromStdString(bin + "/meld"), QString::fromStdString(bin + "/kompare")}), offered);
+  EXPECT_EQ(QStringList({QString::fromStdString(bin + "/meld"), QString::fromStdString(bin + "/kompare")}),
+            offered);
   menu->actions()[1]->trigger();
   EXPECT_EQ(bin + "/kompare", Path()->text().toStdString());
   EXPECT_NE(bin + "/kompare", StoredPath());  // stored only on OK or apply

@@ -15,7 +15,8 @@ using testing::TempDir;
 using testing::WriteFile;
 
 /// Reads a pair of files to the end in slices as small as they come.
-std::unique_ptr<PairedLines> Read(const TempDir& dir, const std::string& output, const std::string& standard) {
+std::unique_ptr<PairedLines> Read(const TempDir& dir, const std::string& output,
+                                  const std::string& standard) {
   WriteFile(dir / "o", output);
   WriteFile(dir / "s", standard);
   auto lines = std::make_unique<PairedLines>(dir / "o", dir / "s");
@@ -27,7 +28,8 @@ std::unique_ptr<PairedLines> Read(const TempDir& dir, const std::string& output,
 TEST(PairedLines, RowsPairLinesByPositionWithDateLinesToleratedAndBlocksOfDifferences) {
   TempDir dir;
   // CR LF, a lone CR and a lone LF all end a line; the last line needs no end.
-  auto lines = Read(dir, "a\r\n2026年12月8日\rc\nX\nY\nf\ng\nZ\nextra\n", "a\n2025年1月1日\r\nc\r\nd\ne\nf\ng\nh");
+  auto lines =
+      Read(dir, "a\r\n2026年12月8日\rc\nX\nY\nf\ng\nZ\nextra\n", "a\n2025年1月1日\r\nc\r\nd\ne\nf\ng\nh");
   ASSERT_EQ(9, lines->Rows());
   PairRow row = lines->Row(1);
   EXPECT_EQ(2, row.number);
@@ -128,7 +130,9 @@ TEST(PairedLines, AgreesWithTheComparisonsPairsOnManyRowsReadInSlices) {
     PairRow row = lines->Row(index);
     ASSERT_EQ(pair.output, row.output) << index;
     ASSERT_EQ(pair.standard, row.standard) << index;
-    RowState expected = pair.equal ? RowState::Equal : pair.tolerated ? RowState::Tolerated : RowState::Differs;
+    RowState expected = pair.equal       ? RowState::Equal
+                        : pair.tolerated ? RowState::Tolerated
+                                         : RowState::Differs;
     ASSERT_EQ(expected, row.state) << index;
   }
   EXPECT_EQ(index, lines->Rows());

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QTest>
+#include <QTimer>
 
 #include <cstdlib>
 
@@ -60,7 +62,14 @@ TEST(QtOwnApplicationTest, AnOperationKeepsOneApplicationForAllItsCalls) {
   EXPECT_TRUE(window->isVisible());
   // Qt's own messages go to the module's log while the application is ours, then to the host again.
   qWarning("from Qt during the operation");
+  // The status window keeps the last lines until the user closes it: the operation ends then.
+  bool closed = false;
+  QTimer::singleShot(50, window, [&] {
+    closed = true;
+    QTest::keyClick(window, Qt::Key_Escape);
+  });
   qt.EndOperation();
+  EXPECT_TRUE(closed);
   EXPECT_EQ(nullptr, QCoreApplication::instance());
   EXPECT_EQ(nullptr, qt.StatusWindow());
   EXPECT_NE(std::string::npos, env.ReadLog().find("Warning: Qt: from Qt during the operation"));

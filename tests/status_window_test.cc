@@ -14,7 +14,9 @@
 namespace corvala4 {
 namespace {
 
-QPlainTextEdit* TextOf(QWidget& window) { return window.findChild<QPlainTextEdit*>("Text状态"); }
+QPlainTextEdit* TextOf(QWidget& window) {
+  return window.findChild<QPlainTextEdit*>("Text状态");
+}
 
 TEST(StatusWindowTest, CaptionNamesTheModeAndTheTextStartsEmpty) {
   frm状态 window;

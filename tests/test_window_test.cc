@@ -100,11 +100,14 @@ TEST_F(TestWindowTest, ControlsCarryTheirDesignedNamesTextsAndPlaces) {
   EXPECT_FALSE(Combo()->isEditable());
   QStringList shortcuts;
   for (int i = 0; i < Combo()->count(); ++i) shortcuts << Combo()->itemText(i);
-  EXPECT_EQ(QStringList({"请选择...", "选择全部", "选择必测", "选择未通过", "必测未通过", "反向选择", "全部取消"}),
-            shortcuts);
-  const std::pair<const char*, const char*> buttons[] = {
-      {"cmd选项", "选项(&P)..."},         {"cmd操作菜单", "操作菜单(&O)"}, {"cmd安静测试", "安静测试(&S)"},
-      {"cmd正常测试", "正常测试(&T)"}, {"cmd取消", "取消(&C)"}};
+  EXPECT_EQ(
+      QStringList({"请选择...", "选择全部", "选择必测", "选择未通过", "必测未通过", "反向选择", "全部取消"}),
+      shortcuts);
+  const std::pair<const char*, const char*> buttons[] = {{"cmd选项", "选项(&P)..."},
+                                                         {"cmd操作菜单", "操作菜单(&O)"},
+                                                         {"cmd安静测试", "安静测试(&S)"},
+                                                         {"cmd正常测试", "正常测试(&T)"},
+                                                         {"cmd取消", "取消(&C)"}};
   for (const auto& [name, text] : buttons) EXPECT_EQ(text, Control<QPushButton>(name)->text());
   EXPECT_EQ("请在选中算例后点击此按钮!", Control<QPushButton>("cmd操作菜单")->toolTip());
   EXPECT_EQ("在执行过程中发生计算结果不匹配的情况时不会进行提示,仅在全部选定算例执行后提示完成.",
@@ -131,18 +134,23 @@ TEST_F(TestWindowTest, ListsEveryCaseInOrderWithItsMarkersAndTheDetailsOfTheFirs
   EXPECT_EQ(0, List()->currentRow());
   EXPECT_TRUE(SelectedRows().empty());
   std::string work = env.dir() / "TestData_make";
-  EXPECT_EQ("算例名称: B\n"
-            "测试功能: 1\n"
-            "是否必测: True\n"
-            "是否存在: True\n"
-            "是否通过: False\n"
-            "算例目录: " + env.dir() / "TestData/B" + "\n"
-            "输出目录: " + work + "/B\n"
-            "工程文件: p.prj\n"
-            "输出文件: (2个)\n"
-            "r.out\n"
-            "m.dat (计算时需保留)\n",
-            Control<QPlainTextEdit>("txt说明")->toPlainText().toStdString());
+  EXPECT_EQ(
+      "算例名称: B\n"
+      "测试功能: 1\n"
+      "是否必测: True\n"
+      "是否存在: True\n"
+      "是否通过: False\n"
+      "算例目录: " +
+          env.dir() / "TestData/B" +
+          "\n"
+          "输出目录: " +
+          work +
+          "/B\n"
+          "工程文件: p.prj\n"
+          "输出文件: (2个)\n"
+          "r.out\n"
+          "m.dat (计算时需保留)\n",
+      Control<QPlainTextEdit>("txt说明")->toPlainText().toStdString());
 
   // The details follow the entry in focus; a case without outputs ends with (0个).
   ShowActive();
@@ -243,7 +251,8 @@ TEST_F(TestWindowTest, NormalRunOfTwoSelectedCasesHidesTheWindowThenClosesIt) {
   QTest::mouseClick(Control<QPushButton>("cmd正常测试"), Qt::LeftButton);
   EXPECT_EQ(std::vector<std::string>({"B", "D"}), Calculated());
   EXPECT_TRUE(hidden_during_run);
-  EXPECT_EQ(std::vector<std::string>({"算例'C'不存在!", "算例'B'通过了正确性自测试!", "算例'D'通过了正确性自测试!"}),
+  EXPECT_EQ(std::vector<std::string>(
+                {"算例'C'不存在!", "算例'B'通过了正确性自测试!", "算例'D'通过了正确性自测试!"}),
             Prompts());
   EXPECT_TRUE(window.isHidden());
   EXPECT_EQ(QDialog::Accepted, window.result());
@@ -334,7 +343,8 @@ TEST_F(TestWindowTest, DeleteRemovesTheWorkingFoldersOfTheSelectedCases) {
   WriteFile(work + "/B/r.out", "x");
   Shortcut(1);
   Item("mnu删除算例的输出目录")->trigger();
-  EXPECT_EQ(std::vector<std::string>({"删除0个目录 (成功: 0 失败: 0)", "算例'C'不存在!", "删除2个目录 (成功: 2 失败: 0)"}),
+  EXPECT_EQ(std::vector<std::string>(
+                {"删除0个目录 (成功: 0 失败: 0)", "算例'C'不存在!", "删除2个目录 (成功: 2 失败: 0)"}),
             Prompts());
   EXPECT_FALSE(testing::Exists(work + "/A"));
   EXPECT_FALSE(testing::Exists(work + "/B"));
@@ -352,7 +362,8 @@ TEST_F(TestWindowTest, TheDoubleClickActionIsReadAtEveryDoubleClick) {
   std::string work = env.dir() / "TestData_make", std = env.dir() / "TestData";
   ASSERT_EQ(2u, launcher->calls.size());
   EXPECT_EQ((std::vector<std::string>{env.dir() / "tool", work + "/A", std + "/A"}), launcher->calls[0]);
-  EXPECT_EQ((std::vector<std::string>{env.dir() / "tool", work + "/B 梁", std + "/B 梁"}), launcher->calls[1]);
+  EXPECT_EQ((std::vector<std::string>{env.dir() / "tool", work + "/B 梁", std + "/B 梁"}),
+            launcher->calls[1]);
 
   Setting().SetDoubleClickAction(1);
   DoubleClickEntry(2);
@@ -448,7 +459,8 @@ TEST_F(TestWindowTest, TheOptionsDialogOpensModallyAndTheDetailsAreRefreshedAfte
 TEST_F(TestWindowTest, NoButtonIsTheDefaultEnterInTheListActsAsADoubleClickAndOnAButtonPressesIt) {
   Define({"A", "B"});
   Show();
-  for (QPushButton* button : window.findChildren<QPushButton*>()) EXPECT_FALSE(button->isDefault()) << button->text().toStdString();
+  for (QPushButton* button : window.findChildren<QPushButton*>())
+    EXPECT_FALSE(button->isDefault()) << button->text().toStdString();
   Setting().SetDoubleClickAction(1);
   ClickEntry(1);
   QTest::keyClick(List(), Qt::Key_Return);

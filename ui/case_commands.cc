@@ -52,7 +52,9 @@ QAction* CaseCommands::MenuItem(const char* name, const char* caption) {
   return item;
 }
 
-void CaseCommands::MenuSeparator(const char* name) { mnu快捷菜单->addSeparator()->setObjectName(name); }
+void CaseCommands::MenuSeparator(const char* name) {
+  mnu快捷菜单->addSeparator()->setObjectName(name);
+}
 
 void CaseCommands::PopupCaseMenu(QPoint global) {
   Handle([&] { mnu快捷菜单->exec(global); });
@@ -154,18 +156,22 @@ void CaseCommands::mnu删除算例的输出目录_Click() {
       ++total;
     }
     window_.Tester().ShowMessage(
-        FormatMsg("删除%0个目录 (成功: %1 失败: %2)", total, succeeded, total - succeeded), kOkOnly | kInformation);
+        FormatMsg("删除%0个目录 (成功: %1 失败: %2)", total, succeeded, total - succeeded),
+        kOkOnly | kInformation);
   });
 }
 
 void CaseCommands::CompareCases(const std::shared_ptr<TestCasesImpl>& cases) {
-  for (const std::shared_ptr<TestCaseImpl>& tc : cases->Cases()) CurrentUserInterface().ShowCompareWindow(*tc);
+  for (const std::shared_ptr<TestCaseImpl>& tc : cases->Cases())
+    CurrentUserInterface().ShowCompareWindow(*tc);
 }
 
 void CaseCommands::CompareCaseFolders(const std::shared_ptr<TestCasesImpl>& cases) {
   for (const std::shared_ptr<TestCaseImpl>& tc : cases->Cases()) tc->CompareWithTool();
 }
 
-void CaseCommands::OpenFolder(const std::string& path) { OpenFolderInBrowser(path); }
+void CaseCommands::OpenFolder(const std::string& path) {
+  OpenFolderInBrowser(path);
+}
 
 }  // namespace corvala4

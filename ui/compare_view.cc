@@ -57,7 +57,8 @@ frm对比::frm对比() {
   scan_->setInterval(0);
 
   connect(new QShortcut(Qt::Key_F7, this), &QShortcut::activated, this, [this] { cmd下一处_Click(); });
-  connect(new QShortcut(Qt::SHIFT | Qt::Key_F7, this), &QShortcut::activated, this, [this] { cmd上一处_Click(); });
+  connect(new QShortcut(Qt::SHIFT | Qt::Key_F7, this), &QShortcut::activated, this,
+          [this] { cmd上一处_Click(); });
   connect(cmd上一处, &QPushButton::clicked, this, [this] { cmd上一处_Click(); });
   connect(cmd下一处, &QPushButton::clicked, this, [this] { cmd下一处_Click(); });
   connect(cmd关闭, &QPushButton::clicked, this, [this] { cmd关闭_Click(); });
@@ -136,7 +137,8 @@ void frm对比::RefreshStatus() {
 
 void frm对比::NextDifference() {
   if (!lines_) return;
-  if (std::optional<int64_t> row = lines_->NextDifference(view_->CurrentRow())) view_->SetCurrentRow(*row, true);
+  if (std::optional<int64_t> row = lines_->NextDifference(view_->CurrentRow()))
+    view_->SetCurrentRow(*row, true);
   view_->RowsChanged();
   RefreshStatus();
 }
@@ -156,7 +158,9 @@ void frm对比::cmd下一处_Click() {
   Handle([&] { NextDifference(); });
 }
 
-void frm对比::cmd关闭_Click() { reject(); }
+void frm对比::cmd关闭_Click() {
+  reject();
+}
 
 void frm对比::keyPressEvent(QKeyEvent* event) {
   if (!PressFocusedButton(this, event)) QDialog::keyPressEvent(event);

@@ -176,7 +176,9 @@ void frm比较::cmd比较目录_Click() {
   Handle([&] { case_->CompareWithTool(); });
 }
 
-void frm比较::cmd关闭_Click() { reject(); }
+void frm比较::cmd关闭_Click() {
+  reject();
+}
 
 void frm比较::lv输出文件_DblClick() {
   // A double-click is a quick look: what fails here is not worth a dialog.

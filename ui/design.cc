@@ -90,7 +90,8 @@ void DesignWindow(QWidget* window, const char* name, const QString& caption, Bor
                              Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
       break;
     case Border::SizableNoMinMax:
-      window->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+      window->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                             Qt::WindowCloseButtonHint);
       break;
     case Border::Fixed:
       window->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
@@ -110,7 +111,9 @@ bool PressFocusedButton(QWidget* window, QKeyEvent* event) {
   return true;
 }
 
-int LineSpacing(const QFont& font) { return QFontMetrics(font).lineSpacing(); }
+int LineSpacing(const QFont& font) {
+  return QFontMetrics(font).lineSpacing();
+}
 
 int TextBoxHeight(QPlainTextEdit* box, int lines) {
   int margins = 2 * box->frameWidth() + 2 * qCeil(box->document()->documentMargin());
@@ -156,7 +159,9 @@ constexpr const char* kNeverOwner = "corvala4NeverOwner";
 QPointer<QWidget> run_owner;
 bool run_owner_hidden = false;
 
-bool MayOwn(QWidget* window) { return window && window->isVisible() && !window->property(kNeverOwner).toBool(); }
+bool MayOwn(QWidget* window) {
+  return window && window->isVisible() && !window->property(kNeverOwner).toBool();
+}
 
 }  // namespace
 
@@ -165,7 +170,9 @@ void SetRunOwner(QWidget* window, bool hiddenForRun) {
   run_owner_hidden = hiddenForRun;
 }
 
-void NeverOwner(QWidget* window) { window->setProperty(kNeverOwner, true); }
+void NeverOwner(QWidget* window) {
+  window->setProperty(kNeverOwner, true);
+}
 
 QWidget* OwnerWindow() {
   if (QWidget* modal = QApplication::activeModalWidget(); MayOwn(modal)) return modal;
@@ -194,7 +201,9 @@ namespace {
 /// Centres its window on the owner when the window is shown, once its size is settled.
 class CentreOnShow : public QObject {
  public:
-  CentreOnShow(QWidget* window, QWidget* owner) : QObject(window), owner_(owner) { window->installEventFilter(this); }
+  CentreOnShow(QWidget* window, QWidget* owner) : QObject(window), owner_(owner) {
+    window->installEventFilter(this);
+  }
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (event->type() == QEvent::ShowToParent) CentreOnOwner(static_cast<QWidget*>(watched), owner_);
     return false;
@@ -206,7 +215,9 @@ class CentreOnShow : public QObject {
 
 }  // namespace
 
-void CentreWhenShown(QWidget* window, QWidget* owner) { new CentreOnShow(window, owner); }
+void CentreWhenShown(QWidget* window, QWidget* owner) {
+  new CentreOnShow(window, owner);
+}
 
 QtTranslations::QtTranslations() {
   QCoreApplication* app = QCoreApplication::instance();

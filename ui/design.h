@@ -19,7 +19,9 @@ class QWidget;
 namespace corvala4 {
 
 /// Windows are laid out in twips, 15 to a pixel.
-constexpr int Twips(int twips) { return (twips + 7) / 15; }
+constexpr int Twips(int twips) {
+  return (twips + 7) / 15;
+}
 inline QRect TwipsRect(int left, int top, int width, int height) {
   return QRect(Twips(left), Twips(top), Twips(width), Twips(height));
 }

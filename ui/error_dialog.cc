@@ -88,7 +88,9 @@ void frm错误::keyPressEvent(QKeyEvent* event) {
   QDialog::keyPressEvent(event);
 }
 
-void frm错误::cmd确定_Click() { accept(); }
+void frm错误::cmd确定_Click() {
+  accept();
+}
 
 void frm错误::cmd详细信息_Click() {
   if (!txt细节->isHidden())

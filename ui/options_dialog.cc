@@ -8,9 +8,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QStyle>
-#include <QPushButton>
 #include <QTabWidget>
 
 #include "engine/tester_core.h"
@@ -74,9 +74,9 @@ frm选项::frm选项() {
   cmd选择文件 = Named(new QPushButton("选择文件(&B)...", Frame路径设置), "cmd选择文件");
   Frame显示设定 = Named(new QGroupBox("显示设定", advanced_page), "Frame显示设定");
   chk显示状态窗口 = Named(new QCheckBox("显示状态窗口", Frame显示设定), "chk显示状态窗口");
-  Label显示状态窗口说明 =
-      Named(new QLabel("说明:该选项选中后,在计算过程中会有一个包含当前自测试状态信息的窗口被显示.", Frame显示设定),
-            "Label显示状态窗口说明");
+  Label显示状态窗口说明 = Named(
+      new QLabel("说明:该选项选中后,在计算过程中会有一个包含当前自测试状态信息的窗口被显示.", Frame显示设定),
+      "Label显示状态窗口说明");
   Label显示状态窗口说明->setWordWrap(true);
   Label显示状态窗口说明->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   Frame动作设定 = Named(new QGroupBox("动作设定", advanced_page), "Frame动作设定");
@@ -89,9 +89,11 @@ frm选项::frm选项() {
   cmd应用 = Named(new QPushButton("应用(&A)", this), "cmd应用");
   // No button is the default one: Enter in the path box must not press one; on a button it
   // presses that button (keyPressEvent).
-  for (QPushButton* button : {cmd恢复默认值, cmd选择文件, cmd确定, cmd取消, cmd应用}) button->setAutoDefault(false);
+  for (QPushButton* button : {cmd恢复默认值, cmd选择文件, cmd确定, cmd取消, cmd应用})
+    button->setAutoDefault(false);
   // The compare programs of this machine, offered at the end of the path box.
-  act比较程序 = txt外部工具路径->addAction(style()->standardIcon(QStyle::SP_ArrowDown), QLineEdit::TrailingPosition);
+  act比较程序 =
+      txt外部工具路径->addAction(style()->standardIcon(QStyle::SP_ArrowDown), QLineEdit::TrailingPosition);
   act比较程序->setObjectName("act比较程序");
   act比较程序->setToolTip("选择本机找到的比较程序");
   mnu比较程序 = Named(new QMenu(this), "mnu比较程序");
@@ -160,7 +162,8 @@ void frm选项::OfferComparePrograms(GlobalSetting& setting) {
     for (const char* name : {"meld", "kdiff3", "kompare", "diffuse"}) {
       QString path = QStandardPaths::findExecutable(name);
       if (path.isEmpty()) continue;
-      connect(mnu比较程序->addAction(path), &QAction::triggered, this, [this, path] { txt外部工具路径->setText(path); });
+      connect(mnu比较程序->addAction(path), &QAction::triggered, this,
+              [this, path] { txt外部工具路径->setText(path); });
     }
   }
   act比较程序->setVisible(!mnu比较程序->isEmpty());
@@ -195,9 +198,13 @@ void frm选项::done(int result) {
   QDialog::done(result);
 }
 
-void frm选项::cmd确定_Click() { accept(); }
+void frm选项::cmd确定_Click() {
+  accept();
+}
 
-void frm选项::cmd取消_Click() { reject(); }
+void frm选项::cmd取消_Click() {
+  reject();
+}
 
 void frm选项::cmd应用_Click() {
   Handle([&] { SaveSettings(); });
@@ -218,9 +225,8 @@ void frm选项::cmd选择文件_Click() {
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters({kExecutableFilter, kAnyFileFilter});
     ListOnly(dialog, kExecutableFilter);
-    connect(&dialog, &QFileDialog::filterSelected, this, [&dialog](const QString& filter) {
-      ListOnly(dialog, filter);
-    });
+    connect(&dialog, &QFileDialog::filterSelected, this,
+            [&dialog](const QString& filter) { ListOnly(dialog, filter); });
     QString initial = txt外部工具路径->text();
     if (!initial.isEmpty()) dialog.selectFile(initial);
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())

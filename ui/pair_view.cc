@@ -50,16 +50,22 @@ void PairView::RowsChanged() {
   viewport()->update();
 }
 
-int PairView::RowHeight() const { return fontMetrics().lineSpacing() + 2; }
+int PairView::RowHeight() const {
+  return fontMetrics().lineSpacing() + 2;
+}
 
 int PairView::GutterWidth() const {
   int64_t rows = lines_ ? std::max<int64_t>(lines_->Rows(), 99999) : 99999;
   return fontMetrics().horizontalAdvance(QString::number(rows)) + 10;
 }
 
-int PairView::VisibleRows() const { return std::max(1, (viewport()->height() - RowHeight() - 2) / RowHeight()); }
+int PairView::VisibleRows() const {
+  return std::max(1, (viewport()->height() - RowHeight() - 2) / RowHeight());
+}
 
-int64_t PairView::TopRow() const { return verticalScrollBar()->value(); }
+int64_t PairView::TopRow() const {
+  return verticalScrollBar()->value();
+}
 
 void PairView::UpdateScrollBars() {
   int64_t rows = lines_ ? lines_->Rows() : 0;
@@ -95,7 +101,8 @@ PairView::Span PairView::DifferingSpan(const QString& output, const QString& sta
   int prefix = 0;
   while (prefix < n && output[prefix] == standard[prefix]) ++prefix;
   int suffix = 0;
-  while (suffix < n - prefix && output[output.size() - 1 - suffix] == standard[standard.size() - 1 - suffix]) ++suffix;
+  while (suffix < n - prefix && output[output.size() - 1 - suffix] == standard[standard.size() - 1 - suffix])
+    ++suffix;
   return {prefix, static_cast<int>(output.size()) - suffix, static_cast<int>(standard.size()) - suffix};
 }
 
@@ -175,7 +182,9 @@ void PairView::resizeEvent(QResizeEvent* event) {
   UpdateScrollBars();
 }
 
-void PairView::scrollContentsBy(int, int) { viewport()->update(); }
+void PairView::scrollContentsBy(int, int) {
+  viewport()->update();
+}
 
 void PairView::keyPressEvent(QKeyEvent* event) {
   int64_t page = VisibleRows();

@@ -59,8 +59,8 @@ void WidenForTitle(QMessageBox& box) {
   font.setBold(true);
   int width = QFontMetrics(font).horizontalAdvance(box.windowTitle()) + 160;
   if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
-    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
-                  grid->columnCount());
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0,
+                  1, grid->columnCount());
 }
 
 }  // namespace
@@ -84,9 +84,13 @@ QtUserInterface::Session::Session(QtUserInterface& ui) : ui_(ui) {
   up_ = ui_.EnsureApplication();
 }
 
-QtUserInterface::Session::~Session() { ui_.Leave(); }
+QtUserInterface::Session::~Session() {
+  ui_.Leave();
+}
 
-void QtUserInterface::Enter() { ++depth_; }
+void QtUserInterface::Enter() {
+  ++depth_;
+}
 
 void QtUserInterface::Leave() {
   if (--depth_ > 0 || !own_app_) return;
@@ -127,7 +131,9 @@ bool QtUserInterface::EnsureApplication() {
   return true;
 }
 
-void QtUserInterface::BeginOperation() { Enter(); }
+void QtUserInterface::BeginOperation() {
+  Enter();
+}
 
 void QtUserInterface::EndOperation() {
   // The status window keeps the run's last lines until the user closes it. A host without an
@@ -138,8 +144,8 @@ void QtUserInterface::EndOperation() {
   Leave();
 }
 
-int QtUserInterface::MsgBox(const std::string& prompt, int style, const std::string& title, const std::string&,
-                            int) {
+int QtUserInterface::MsgBox(const std::string& prompt, int style, const std::string& title,
+                            const std::string&, int) {
   Session session(*this);
   if (!session.Up()) return headless_.MsgBox(prompt, style, title, {}, 0);
   // The box belongs to the test window, even while a run hides it, and sits on it.

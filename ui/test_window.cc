@@ -3,9 +3,9 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QItemSelection>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -49,7 +49,8 @@ frm测试::frm测试() {
   Combo过滤器 = new QComboBox(this);
   Combo过滤器->setObjectName("Combo过滤器");
   Combo过滤器->setEditable(false);
-  Combo过滤器->addItems({"请选择...", "选择全部", "选择必测", "选择未通过", "必测未通过", "反向选择", "全部取消"});
+  Combo过滤器->addItems(
+      {"请选择...", "选择全部", "选择必测", "选择未通过", "必测未通过", "反向选择", "全部取消"});
   TestList = new QListWidget(this);
   TestList->setObjectName("TestList");
   TestList->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -64,7 +65,8 @@ frm测试::frm测试() {
   cmd操作菜单->setToolTip("请在选中算例后点击此按钮!");
   cmd安静测试 = new QPushButton("安静测试(&S)", this);
   cmd安静测试->setObjectName("cmd安静测试");
-  cmd安静测试->setToolTip("在执行过程中发生计算结果不匹配的情况时不会进行提示,仅在全部选定算例执行后提示完成.");
+  cmd安静测试->setToolTip(
+      "在执行过程中发生计算结果不匹配的情况时不会进行提示,仅在全部选定算例执行后提示完成.");
   cmd正常测试 = new QPushButton("正常测试(&T)", this);
   cmd正常测试->setObjectName("cmd正常测试");
   cmd取消 = new QPushButton("取消(&C)", this);
@@ -85,7 +87,8 @@ frm测试::frm测试() {
   commands_ = new CaseCommands(*this);
   // No button is the default one: Enter in the list does what a double-click does, and on a
   // button presses that button (keyPressEvent).
-  for (QPushButton* button : {cmd选项, cmd操作菜单, cmd安静测试, cmd正常测试, cmd取消}) button->setAutoDefault(false);
+  for (QPushButton* button : {cmd选项, cmd操作菜单, cmd安静测试, cmd正常测试, cmd取消})
+    button->setAutoDefault(false);
   TestList->viewport()->installEventFilter(this);
   // The designed details box shows ten lines of 宋体; in the font used here it grows until ten
   // whole lines show, and the window with it.
@@ -126,8 +129,8 @@ void frm测试::Load(TesterCore& tester) {
 }
 
 void frm测试::Form_Load() {
-  setWindowTitle(QString::fromStdString(FormatMsg("Veltrana %0.%1版 (Build %2)", kVersionMajor, kVersionMinor,
-                                                  kVersionRevision)));
+  setWindowTitle(QString::fromStdString(
+      FormatMsg("Veltrana %0.%1版 (Build %2)", kVersionMajor, kVersionMinor, kVersionRevision)));
   Handle([&] { RefreshList(); });
 }
 
@@ -179,14 +182,11 @@ void frm测试::RefreshDetails() {
   std::string text;
   if (std::shared_ptr<TestCaseImpl> tc = GetActiveCase()) {
     std::shared_ptr<OutputFiles> outputs = tc->OutputFiles();
-    text = "算例名称: " + tc->Caption() + "\r\n" +
-           "测试功能: " + tc->FuncNumText() + "\r\n" +
+    text = "算例名称: " + tc->Caption() + "\r\n" + "测试功能: " + tc->FuncNumText() + "\r\n" +
            "是否必测: " + BoolText(tc->Mandatory()) + "\r\n" +
            "是否存在: " + BoolText(tc->StandardFolderExists()) + "\r\n" +
-           "是否通过: " + BoolText(tc->Passed()) + "\r\n" +
-           "算例目录: " + tc->StandardFolder() + "\r\n" +
-           "输出目录: " + tc->TestCaseFolder() + "\r\n" +
-           "工程文件: " + tc->ProjectFileName() + "\r\n" +
+           "是否通过: " + BoolText(tc->Passed()) + "\r\n" + "算例目录: " + tc->StandardFolder() + "\r\n" +
+           "输出目录: " + tc->TestCaseFolder() + "\r\n" + "工程文件: " + tc->ProjectFileName() + "\r\n" +
            "输出文件: (" + std::to_string(outputs->Count()) + "个)" + "\r\n";
     for (const std::shared_ptr<OutputFile>& file : *outputs)
       text += file->Name() + (file->Keep() ? " (计算时需保留)" : "") + "\r\n";
@@ -293,7 +293,8 @@ void frm测试::InvertSelection() {
 }
 
 bool frm测试::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == TestList->viewport()) return TestList_RightPress(event) || QDialog::eventFilter(watched, event);
+  if (watched == TestList->viewport())
+    return TestList_RightPress(event) || QDialog::eventFilter(watched, event);
   if (event->type() == QEvent::MouseButtonDblClick) {
     auto it = std::find(panels_.begin(), panels_.end(), watched);
     if (it != panels_.end()) StatusBar_PanelDblClick((*it)->objectName());
@@ -309,7 +310,9 @@ void frm测试::TestList_Click() {
   Handle([&] { RefreshDetails(); });
 }
 
-void frm测试::TestList_DblClick() { commands_->DoubleClickAction(); }
+void frm测试::TestList_DblClick() {
+  commands_->DoubleClickAction();
+}
 
 bool frm测试::TestList_RightPress(QEvent* event) {
   if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonRelease) return false;
@@ -367,8 +370,12 @@ void frm测试::cmd正常测试_Click() {
   Handle([&] { StartRun(GetSelectedCases(), false); });
 }
 
-void frm测试::cmd取消_Click() { reject(); }
+void frm测试::cmd取消_Click() {
+  reject();
+}
 
-void frm测试::StatusBar_PanelDblClick(const QString& key) { commands_->PanelDblClick(key); }
+void frm测试::StatusBar_PanelDblClick(const QString& key) {
+  commands_->PanelDblClick(key);
+}
 
 }  // namespace corvala4

@@ -51,6 +51,8 @@ void frmTestRunner::btnRun_Click() {
   Handle([&] { UnitRunner1->Run(); });
 }
 
-void frmTestRunner::btnClose_Click() { reject(); }
+void frmTestRunner::btnClose_Click() {
+  reject();
+}
 
 }  // namespace corvala4
