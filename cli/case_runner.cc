@@ -1,7 +1,6 @@
 #include "cli/case_runner.h"
 
 #include <string.h>
-#include <sys/stat.h>
 #include <time.h>
 
 #include <chrono>
@@ -49,11 +48,6 @@ bool Overlap(const std::string& a, const std::string& b) {
   const std::string& shorter = a.size() < b.size() ? a : b;
   const std::string& longer = a.size() < b.size() ? b : a;
   return longer.compare(0, shorter.size(), shorter) == 0 && longer[shorter.size()] == '/';
-}
-
-int64_t FileSize(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 ? st.st_size : -1;
 }
 
 }  // namespace
@@ -305,8 +299,6 @@ RunResult CaseRunner::Run(const std::vector<std::shared_ptr<TestCaseImpl>>& case
   unusable_told_ = false;
   removed_.clear();
 
-  std::string record = core.VersionRecord().RecordPath();
-  int64_t record_size = FileSize(record);
   Reporter& reporter = core.GetReporter();
   reporter.Subscribe(*collector_);
   std::vector<std::string> lines;
@@ -334,7 +326,7 @@ RunResult CaseRunner::Run(const std::vector<std::shared_ptr<TestCaseImpl>>& case
   } else if (begun) {
     lines.clear();
     lines_ = &lines;
-    driver.EndRun(selection);
+    run.recorded = driver.EndRun(selection);
     lines_ = nullptr;
     if (observer_ && !lines.empty()) observer_->Lines(lines);
   }
@@ -346,8 +338,6 @@ RunResult CaseRunner::Run(const std::vector<std::shared_ptr<TestCaseImpl>>& case
     run.all_mandatory_passed = core.TestCases()->AllMandatoryPassed();
   } catch (...) {
   }
-  int64_t grown = FileSize(record);
-  run.recorded = run.interrupted.empty() && grown > record_size && grown > 0;
   run.seconds = Since(start);
   return run;
 }

@@ -137,7 +137,7 @@ bool RunDriver::FinishCase(const std::shared_ptr<TestCaseImpl>& tc) {
   });
 }
 
-void RunDriver::EndRun(const std::shared_ptr<TestCasesImpl>& cases) {
+bool RunDriver::EndRun(const std::shared_ptr<TestCasesImpl>& cases) {
   Step([&] { tester_.RaiseAfterAllTest(*cases); });
   selected_cases_ = nullptr;
   if (auto_mode_) Step([&] { tester_.ShowMessage("全部选定自测试算例执行完成!", kOkOnly | kInformation); });
@@ -146,13 +146,13 @@ void RunDriver::EndRun(const std::shared_ptr<TestCasesImpl>& cases) {
   // recorded on a doubt.
   bool all_passed = false;
   Step([&] { all_passed = tester_.TestCases()->AllMandatoryPassed(); });
-  if (!all_passed) return;
+  if (!all_passed) return false;
   Step([&] {
     tester_.ShowMessage(std::string("祝贺您！本版本已经通过了全部必测算例。") + "\r\n" +
                             "今后，您可以放心使用此版本程序了！",
                         kOkOnly | kInformation);
   });
-  Step([&] { tester_.VersionRecord().RecordVersionPassed(); });
+  return Step([&] { tester_.VersionRecord().RecordVersionPassed(); });
 }
 
 }  // namespace corvala4

@@ -52,8 +52,9 @@ class CORVALA4_WINDOWS_API RunDriver {
   /// unless AutoMode, AfterOneTest and CheckCancel; then ActiveCase is none.
   bool FinishCase(const std::shared_ptr<TestCaseImpl>& tc);
   /// AfterAllTest, the closing message in AutoMode, and the congratulation and the version
-  /// record when every mandatory case of the tester's whole collection has passed.
-  void EndRun(const std::shared_ptr<TestCasesImpl>& cases);
+  /// record when every mandatory case of the tester's whole collection has passed. True
+  /// exactly when the build was recorded.
+  bool EndRun(const std::shared_ptr<TestCasesImpl>& cases);
 
   /// The cases of the run in progress, or none.
   std::shared_ptr<TestCasesImpl> SelectedCases() const { return selected_cases_; }

@@ -163,6 +163,28 @@ TEST_F(RunDriverTest, ACalculationThatFailsRemovesTheEarlierPass) {
   EXPECT_EQ(1u, RecordLines());
 }
 
+TEST_F(RunDriverTest, EndRunSaysWhetherTheBuildWasRecorded) {
+  Define({"A!"});
+  core().OpenContext();
+  core().LoadDefinition();
+  RunDriver& driver = core().Driver();
+  std::shared_ptr<TestCasesImpl> cases = core().TestCases();
+  auto once = [&] {
+    EXPECT_TRUE(driver.BeginRun(cases, true));
+    EXPECT_TRUE(driver.PrepareCase(cases->At(1)));
+    WriteFile(cases->At(1)->TestCaseFolder() + "/r.out", "ok\n");
+    EXPECT_TRUE(driver.FinishCase(cases->At(1)));
+    return driver.EndRun(cases);
+  };
+  // Every mandatory case passed, but the record cannot be written.
+  std::string record = core().VersionRecord().RecordPath();
+  std::filesystem::create_directories(record);
+  EXPECT_FALSE(once());
+  std::filesystem::remove(record);
+  EXPECT_TRUE(once());
+  EXPECT_EQ(1u, RecordLines());
+}
+
 TEST_F(RunDriverTest, StepsOneByOneWithTheCalculationsDoneElsewhere) {
   Define({"A!", "B!"});
   core().SetShowUI(true);
@@ -181,7 +203,7 @@ TEST_F(RunDriverTest, StepsOneByOneWithTheCalculationsDoneElsewhere) {
   WriteFile(b->TestCaseFolder() + "/r.out", "wrong\n");
   EXPECT_TRUE(driver.FinishCase(a));
   EXPECT_TRUE(driver.FinishCase(b));
-  driver.EndRun(cases);
+  EXPECT_FALSE(driver.EndRun(cases));  // B has not passed: nothing recorded
   EXPECT_EQ((std::vector<std::string>{"BeforeAllTest(2)", "CheckCancel", "BeforeOneTest(A)", "CheckCancel",
                                       "BeforeOneTest(B)", "CheckCancel", "AfterOneTest(A)", "CheckCancel",
                                       "AfterOneTest(B)", "CheckCancel", "AfterAllTest",
