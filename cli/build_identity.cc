@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <memory>
 
-#include "cli/host_session.h"
+#include "cli/command_error.h"
 
 namespace corvala4::cli {
 

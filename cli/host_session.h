@@ -4,10 +4,10 @@
 #pragma once
 
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "cli/command_error.h"
 #include "corvala4/tester.h"
 
 namespace corvala4 {
@@ -17,17 +17,6 @@ class TestCasesImpl;
 }  // namespace corvala4
 
 namespace corvala4::cli {
-
-/// Ends a command with an exit status of its own: 2 for bad usage or a definition that
-/// cannot be used, 1 for a refusal.
-class CommandError : public std::runtime_error {
- public:
-  CommandError(int status, const std::string& what) : std::runtime_error(what), status_(status) {}
-  int Status() const { return status_; }
-
- private:
-  int status_;
-};
 
 class HostSession {
  public:

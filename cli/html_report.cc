@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "cli/build_identity.h"
-#include "cli/host_session.h"
+#include "cli/command_error.h"
 #include "foundation/platform/atomic_file.h"
 #include "results/junit_report.h"
 

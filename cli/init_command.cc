@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "cli/host_session.h"
+#include "cli/command_error.h"
 #include "foundation/platform/atomic_file.h"
 #include "foundation/platform/code_page.h"
 #include "foundation/platform/replacement_journal.h"
