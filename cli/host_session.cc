@@ -53,10 +53,16 @@ void HostSession::Load() {
                               "'; nothing was tested and nothing is recorded");
   }
   try {
-    core.LoadDefinition();
+    core.LoadCases();
   } catch (...) {
     throw CommandError(2, "cannot read the definition file '" + core.DefinitionFile() +
                               "': " + OneLine(std::current_exception()));
+  }
+  try {
+    core.LoadComparisonRules();
+  } catch (...) {
+    throw CommandError(2, "cannot use the comparison rules: " + OneLine(std::current_exception()) +
+                              "; nothing was tested and nothing is recorded");
   }
   if (Cases()->Count() == 0)
     throw CommandError(2, "the definition file '" + core.DefinitionFile() +

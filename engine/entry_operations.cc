@@ -14,6 +14,7 @@
 #include "foundation/format_msg.h"
 #include "foundation/globals.h"
 #include "model/test_cases.h"
+#include "results/compare_rules.h"
 #include "results/junit_report.h"
 #include "results/tester_status.h"
 #include "settings/global_setting.h"
@@ -146,10 +147,26 @@ EntryOutcome TesterCore::LaunchNoUI() {
 void TesterCore::IUnitTest_Launch() { CurrentUserInterface().ShowUnitRunner(facade_); }
 
 void TesterCore::LoadDefinition() {
+  LoadCases();
+  LoadComparisonRules();
+}
+
+void TesterCore::LoadCases() {
+  rules_.reset();
   if (is_xml_definition_)
     LoadXmlDefinition(*this);
   else
     LoadTxtDefinition(*this);
+}
+
+void TesterCore::LoadComparisonRules() {
+  rules_.reset();
+  try {
+    rules_ = CompareRules::LoadFor(standard_folder_);
+  } catch (...) {
+    TestCases()->Clear();
+    throw;
+  }
 }
 
 void TesterCore::ShowTestWindow() {

@@ -10,6 +10,7 @@
 #include "foundation/text.h"
 #include "foundation/value.h"
 #include "model/test_cases.h"
+#include "results/compare_rules.h"
 #include "results/reporter.h"
 #include "results/tester_status.h"
 #include "settings/global_setting.h"
@@ -43,6 +44,7 @@ void TesterCore::CloseContext() {
   if (reporter_) Unsubscribe(*reporter_);
   if (status_) status_->Detach();
   TestCases()->Clear();
+  rules_.reset();
   ReleaseGlobalObjects();
   G().CurrentTester = nullptr;
 }

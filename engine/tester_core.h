@@ -20,6 +20,7 @@ class TestCasesImpl;
 class TestCaseImpl;
 class Reporter;
 class TesterStatus;
+class CompareRules;
 
 /// How one entry operation ended, for hosts that ask (the C interface): refused because
 /// another was in progress, ended by an error (already reported), or neither.
@@ -60,8 +61,15 @@ class CORVALA4_WINDOWS_API TesterCore : public RunContext {
   EntryOutcome LaunchNoUI();
   void IUnitTest_Launch();
 
-  /// Fills the case collection from the definition file of its form.
+  /// Fills the case collection from the definition file of its form, then reads the
+  /// comparison rules of its standard directory.
   void LoadDefinition();
+  /// The cases alone.
+  void LoadCases();
+  /// The rules file of the standard directory; a mistake in it fails with the cases emptied,
+  /// so that nothing is compared, marked or recorded without the rules it meant.
+  void LoadComparisonRules();
+  const CompareRules* ComparisonRules() const override { return rules_.get(); }
   /// The test window, or the reason why there is nothing to test (the build is then recorded).
   void ShowTestWindow();
   /// Hands the whole working and standard directories to the external compare program.
@@ -111,6 +119,7 @@ class CORVALA4_WINDOWS_API TesterCore : public RunContext {
   std::string definition_file_;
   bool is_xml_definition_ = false;
   std::string junit_report_;
+  std::shared_ptr<const CompareRules> rules_;
   Subscribers<TesterEvents> subscribers_;
   std::shared_ptr<Reporter> reporter_;
   std::shared_ptr<TesterStatus> status_;

@@ -7,6 +7,8 @@
 
 namespace corvala4 {
 
+class CompareRules;
+
 /// The title of a message that names none.
 inline constexpr const char* kDefaultMessageTitle = "Veltrana";
 
@@ -23,6 +25,8 @@ class RunContext {
   /// StandardFolder + "_make", created when missing.
   virtual std::string WorkFolder() const = 0;
   virtual std::string DefinitionFile() const = 0;
+  /// The comparison rules of the standard directory, or none: every file compared exactly.
+  virtual const CompareRules* ComparisonRules() const { return nullptr; }
   /// True: messages are message boxes; false: they go to the log.
   virtual bool ShowUI() const = 0;
   /// A message box, or with ShowUI false a log entry and 0. Title defaults to kDefaultMessageTitle.

@@ -15,6 +15,7 @@
 #include "foundation/format_msg.h"
 #include "foundation/platform/code_page.h"
 #include "foundation/platform/descriptor.h"
+#include "results/block_reader.h"
 
 namespace corvala4 {
 
@@ -23,67 +24,6 @@ namespace {
 // The three characters of a date stamp, in UTF-8.
 constexpr std::string_view kDateParts[] = {"年", "月", "日"};
 
-
-/// Reads one file in blocks, by offset, so that a comparison can go back to the
-/// start of a line after the bytes of that line have been passed.
-class BlockReader {
- public:
-  BlockReader(const std::string& path, size_t blockSize)
-      : path_(path), buf_(new char[blockSize]), cap_(blockSize) {
-    // Without waiting: a pipe or a device would block or never end, and only a
-    // regular file has the size the comparison relies on.
-    fd_ = OpenRegularFile(AT_FDCWD, path.c_str());
-    if (fd_ < 0) RaiseReadError(path_, errno);
-    posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
-  }
-  ~BlockReader() { close(fd_); }
-  BlockReader(const BlockReader&) = delete;
-  BlockReader& operator=(const BlockReader&) = delete;
-
-  /// Offset of the next byte.
-  int64_t Pos() const { return base_ + static_cast<int64_t>(cur_); }
-  /// The bytes from Pos() that are in memory, reading a block when none are; empty at the end.
-  std::string_view Bytes() {
-    if (cur_ == len_ && !eof_) Fill(Pos());
-    return {buf_.get() + cur_, len_ - cur_};
-  }
-  void Skip(size_t n) { cur_ += n; }
-  /// Moves to an offset, reading again only when it is no longer in memory.
-  void Seek(int64_t pos) {
-    if (pos >= base_ && pos <= base_ + static_cast<int64_t>(len_)) {
-      cur_ = static_cast<size_t>(pos - base_);
-    } else {
-      base_ = pos;
-      cur_ = len_ = 0;
-      eof_ = false;
-    }
-  }
-
- private:
-  void Fill(int64_t pos) {
-    base_ = pos;
-    cur_ = len_ = 0;
-    while (len_ < cap_) {
-      ssize_t got = pread(fd_, buf_.get() + len_, cap_ - len_, base_ + static_cast<int64_t>(len_));
-      if (got < 0) {
-        if (errno == EINTR) continue;
-        RaiseReadError(path_, errno);
-      }
-      if (got == 0) break;
-      len_ += static_cast<size_t>(got);
-    }
-    eof_ = len_ < cap_;
-  }
-
-  std::string path_;
-  int fd_ = -1;
-  std::unique_ptr<char[]> buf_;
-  size_t cap_;
-  int64_t base_ = 0;  // file offset of buf_[0]
-  size_t cur_ = 0;
-  size_t len_ = 0;
-  bool eof_ = false;  // the file ends at base_ + len_
-};
 
 /// Decodes a line piece by piece in the code page and watches for 年, 月, 日 in order.
 class DateDetector {
@@ -193,44 +133,6 @@ size_t SafeLineEnd(const char* p, size_t m) {
   if (cr) return static_cast<size_t>(cr - p) + 1;
   return from;
 }
-
-/// First CR or LF in v, or v.size().
-size_t FindTerminator(std::string_view v) {
-  const char* lf = static_cast<const char*>(memchr(v.data(), '\n', v.size()));
-  size_t limit = lf ? static_cast<size_t>(lf - v.data()) : v.size();
-  const char* cr = static_cast<const char*>(memchr(v.data(), '\r', limit));
-  return cr ? static_cast<size_t>(cr - v.data()) : limit;
-}
-
-/// Walks the current line of a reader in pieces and consumes its terminator.
-class LineCursor {
- public:
-  explicit LineCursor(BlockReader& reader) : r_(reader) {}
-  /// The next piece of the line; empty once the line (and its terminator) is passed.
-  std::string_view Piece() {
-    if (done_) return {};
-    std::string_view v = r_.Bytes();
-    if (v.empty()) {
-      done_ = true;
-      return {};
-    }
-    size_t t = FindTerminator(v);
-    if (t > 0) return v.substr(0, t);
-    bool cr = v[0] == '\r';
-    r_.Skip(1);
-    if (cr) {
-      std::string_view w = r_.Bytes();
-      if (!w.empty() && w[0] == '\n') r_.Skip(1);
-    }
-    done_ = true;
-    return {};
-  }
-  void Take(size_t n) { r_.Skip(n); }
-
- private:
-  BlockReader& r_;
-  bool done_ = false;
-};
 
 /// Reads the next line of each file and tells whether the two match. Both lines are
 /// decoded whole: this is reached only for lines in which the bytes differ.

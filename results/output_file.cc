@@ -1,5 +1,8 @@
 #include "results/output_file.h"
 
+#include <map>
+#include <vector>
+
 #include "foundation/detailed_fso.h"
 #include "foundation/errors.h"
 #include "foundation/globals.h"
@@ -7,14 +10,13 @@
 #include "foundation/text.h"
 #include "model/path_guard.h"
 #include "model/test_case.h"
+#include "results/compare_rules.h"
 #include "results/line_compare.h"
+#include "results/output_checker.h"
+#include "results/rule_compare.h"
 #include "settings/global_setting.h"
 
 namespace corvala4 {
-
-namespace {
-
-}  // namespace
 
 std::string OutputFileStateText(OutputFileState state) {
   switch (state) {
@@ -53,11 +55,15 @@ bool OutputFileStatus::SameContent() const { return SameLines(StandardPath(), Ou
 
 void OutputFileStatus::Refresh() {
   // Decide first, store last: a failure leaves the previous state.
+  const FileRule* rule = Owner().Rule();
   OutputFileState state;
+  std::string detail;
   if (!FSO().FileExists(StandardPath()))
     state = StandardMissing;
   else if (!FSO().FileExists(OutputPath()))
     state = OutputMissing;
+  else if (rule)
+    state = RefreshUnderRule(*rule, detail);
   else if (!SameLength())
     state = LengthDiffers;
   else if (!SameContent())
@@ -65,6 +71,51 @@ void OutputFileStatus::Refresh() {
   else
     state = Same;
   state_ = state;
+  detail_ = std::move(detail);
+}
+
+OutputFileState OutputFileStatus::RefreshUnderRule(const FileRule& rule, std::string& detail) const {
+  RuleOutcome outcome = CompareUnderRule(rule, StandardPath(), OutputPath());
+  detail = ExplainOutcome(outcome, rule);
+  if (outcome.state == Same || rule.check.empty()) return outcome.state;
+  // The checker decides what the lines could not.
+  const OutputFile& file = Owner();
+  const TestCaseImpl& tc = *file.Owner();
+  auto stem = [](const std::string& name) {
+    size_t slash = name.rfind('/');
+    size_t dot = name.rfind('.');
+    return dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot == 0 ||
+                   (slash != std::string::npos && dot == slash + 1)
+               ? name
+               : name.substr(0, dot);
+  };
+  std::map<std::string, std::string> values = {
+      {"standard", StandardPath()},   {"output", OutputPath()},
+      {"standard_folder", tc.StandardFolder()}, {"folder", tc.TestCaseFolder()},
+      {"name", file.Name()},          {"stem", stem(file.Name())},
+      {"project", tc.ProjectFileName()}, {"project_stem", stem(tc.ProjectFileName())}};
+  CheckerResult checked = RunChecker(FillPlaceholders(rule.check, values), tc.TestCaseFolder());
+  // Its last few lines on one line, for the state column and the reports.
+  std::vector<std::string> lines;
+  size_t from = 0;
+  const std::string& text = checked.last_lines;
+  while (from < text.size()) {
+    size_t end = text.find('\n', from);
+    std::string line = Trim(text.substr(from, end == std::string::npos ? std::string::npos : end - from));
+    if (!line.empty()) lines.push_back(line);
+    if (end == std::string::npos) break;
+    from = end + 1;
+  }
+  std::string said;
+  for (size_t i = lines.size() > 5 ? lines.size() - 5 : 0; i < lines.size(); ++i)
+    said += (said.empty() ? "" : " | ") + lines[i];
+  detail = (checked.same ? "检查程序判定相同" : "检查程序判定不同") + std::string(" (") + rule.check.front() + ": " +
+           checked.verdict + ")" + (said.empty() ? "" : ": " + said) + (detail.empty() ? "" : "; " + detail);
+  return checked.same ? Same : ContentDiffers;
+}
+
+std::string OutputFileStatus::ExplainedText() const {
+  return detail_.empty() ? Text() : Text() + " (" + detail_ + ")";
 }
 
 // OutputFile
@@ -118,6 +169,12 @@ void OutputFile::DeleteOutput() {
   const std::string& folder = tc.Folder();
   RequireInside(tc.Context().WorkFolder(), folder.empty() ? name_ : folder + "/" + name_, path, false);
   if (FSO().FileExists(path)) FSO().DeleteFile(path, true);
+}
+
+const FileRule* OutputFile::Rule() const {
+  if (!owner_ || !owner_->Owner()) return nullptr;
+  const CompareRules* rules = owner_->Context().ComparisonRules();
+  return rules ? rules->Find(owner_->Folder(), name_) : nullptr;
 }
 
 void OutputFile::CompareWithTool() { Setting().RunCompareTool(OutputPath(), StandardPath()); }

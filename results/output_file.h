@@ -11,6 +11,7 @@ namespace corvala4 {
 
 class TestCaseImpl;
 class OutputFile;
+struct FileRule;
 
 /// The six comparison states.
 enum OutputFileState : int32_t {
@@ -35,6 +36,11 @@ class OutputFileStatus {
   OutputFileState State() const { return state_; }
   bool IsSame() const { return state_ == Same; }
   std::string Text() const { return OutputFileStateText(state_); }
+  /// How a rule decided the state (largest difference, first pair outside tolerance, the
+  /// checker's verdict); empty for a file that no rule governs.
+  const std::string& Detail() const { return detail_; }
+  /// The text and, when there is one, the detail in brackets: "相同 (数值容差内, ...)".
+  std::string ExplainedText() const;
 
   std::string StandardPath() const;
   std::string OutputPath() const;
@@ -44,9 +50,12 @@ class OutputFileStatus {
 
  private:
   const OutputFile& Owner() const;
+  /// The state under a rule, and its detail.
+  OutputFileState RefreshUnderRule(const FileRule& rule, std::string& detail) const;
 
   OutputFile* owner_ = nullptr;
   OutputFileState state_ = NotCompared;
+  std::string detail_;
 };
 
 class CORVALA4_WINDOWS_API OutputFile {
@@ -74,6 +83,10 @@ class CORVALA4_WINDOWS_API OutputFile {
   bool IsSame() const { return status_ && status_->IsSame(); }
   OutputFileState State() const { return status_ ? status_->State() : NotCompared; }
   std::string StatusText() const { return OutputFileStateText(State()); }
+  /// The state text with how a rule decided it.
+  std::string ExplainedStatusText() const { return status_ ? status_->ExplainedText() : StatusText(); }
+  /// The comparison rule that governs this file, or none.
+  const FileRule* Rule() const;
   OutputFileStatus& Status();
 
   /// Deletes the produced file when it is there; refuses a name that leaves the test data.

@@ -8,6 +8,7 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config git
   libre2-dev libxml2-dev qt6-base-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
   libcli11-dev libssl-dev gfortran python3-cffi python3-pytest dpkg-dev lintian
+  libtomlplusplus-dev numdiff
   xvfb xdotool x11-apps imagemagick fonts-arphic-uming fonts-wqy-zenhei qt6-translations-l10n
   locales xdg-utils libglib2.0-bin)
 locale_name=de_DE.UTF-8

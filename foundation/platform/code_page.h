@@ -9,6 +9,8 @@ namespace corvala4 {
 
 /// The codeset name as iconv knows it, for example "UTF-8" or "GBK".
 std::string CodePageName();
+/// The code page is UTF-8: its bytes need no decoding.
+bool CodePageIsUtf8();
 /// UTF-8 to the code page; characters it cannot hold become "?".
 std::string ToCodePage(std::string_view utf8);
 /// The code page to UTF-8; bytes that do not decode become U+FFFD, never a failure.

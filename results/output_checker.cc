@@ -1,0 +1,157 @@
+#include "results/output_checker.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <string.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "foundation/platform/process.h"
+
+extern char** environ;
+
+namespace corvala4 {
+
+namespace {
+
+/// What is kept of a checker's output.
+constexpr size_t kKeptOutput = 4096;
+
+double Now() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+/// The last lines of a text, at most kKeptOutput bytes, starting at a line.
+std::string LastLines(const std::string& text) {
+  if (text.size() <= kKeptOutput) return text;
+  std::string tail = text.substr(text.size() - kKeptOutput);
+  size_t nl = tail.find('\n');
+  return nl == std::string::npos ? tail : tail.substr(nl + 1);
+}
+
+}  // namespace
+
+std::vector<std::string> FillPlaceholders(const std::vector<std::string>& words,
+                                          const std::map<std::string, std::string>& values) {
+  std::vector<std::string> out;
+  for (const std::string& word : words) {
+    std::string filled;
+    for (size_t i = 0; i < word.size(); ++i) {
+      char c = word[i];
+      if ((c == '{' || c == '}') && i + 1 < word.size() && word[i + 1] == c) {
+        filled += c;
+        ++i;
+        continue;
+      }
+      if (c == '{') {
+        size_t close = word.find('}', i);
+        if (close != std::string::npos) {
+          auto it = values.find(word.substr(i + 1, close - i - 1));
+          if (it != values.end()) {
+            filled += it->second;
+            i = close;
+            continue;
+          }
+        }
+      }
+      filled += c;
+    }
+    out.push_back(filled);
+  }
+  return out;
+}
+
+CheckerResult RunChecker(const std::vector<std::string>& argv, const std::string& folder, int seconds) {
+  CheckerResult result;
+  if (argv.empty() || argv[0].empty()) {
+    result.verdict = "cannot start: no program";
+    return result;
+  }
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) {
+    result.verdict = std::string("cannot start: ") + strerror(errno);
+    return result;
+  }
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  posix_spawnattr_t attr;
+  InitChildAttributes(&attr, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attr, 0);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  int rc = posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  if (rc == 0) rc = posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+  if (rc == 0) rc = posix_spawn_file_actions_adddup2(&actions, fds[1], STDERR_FILENO);
+  if (rc == 0) rc = posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+  pid_t pid = 0;
+  if (rc == 0) rc = posix_spawnp(&pid, args[0], &actions, &attr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
+  close(fds[1]);
+  if (rc != 0) {
+    close(fds[0]);
+    result.verdict = "cannot start '" + argv[0] + "': " + strerror(rc);
+    return result;
+  }
+
+  double deadline = Now() + seconds;
+  std::string output;
+  bool timed_out = false;
+  bool open = true;
+  while (open) {
+    double left = deadline - Now();
+    if (left <= 0) {
+      timed_out = true;
+      break;
+    }
+    pollfd p{fds[0], POLLIN, 0};
+    int n = poll(&p, 1, static_cast<int>(left * 1000) + 1);
+    if (n < 0 && errno != EINTR) break;
+    if (n <= 0) continue;
+    char buf[8192];
+    ssize_t got = read(fds[0], buf, sizeof buf);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      open = false;
+      break;
+    }
+    output.append(buf, static_cast<size_t>(got));
+    if (output.size() > 4 * kKeptOutput) output = output.substr(output.size() - kKeptOutput);
+  }
+  close(fds[0]);
+  // Its output closed, the checker may still run: it gets what is left of its time.
+  int status = 0;
+  while (true) {
+    if (timed_out) kill(-pid, SIGKILL);
+    pid_t w = waitpid(pid, &status, timed_out ? 0 : WNOHANG);
+    if (w == pid) break;
+    if (w < 0 && errno != EINTR) break;
+    if (w == 0) {
+      if (Now() >= deadline)
+        timed_out = true;
+      else
+        usleep(10000);
+    }
+  }
+  if (timed_out) kill(-pid, SIGKILL);  // what it started and left behind
+  result.last_lines = LastLines(output);
+  if (timed_out) {
+    result.verdict = "more than " + std::to_string(seconds) + " s";
+  } else if (WIFEXITED(status)) {
+    result.same = WEXITSTATUS(status) == 0;
+    result.verdict = "exit status " + std::to_string(WEXITSTATUS(status));
+  } else if (WIFSIGNALED(status)) {
+    result.verdict = "ended by signal " + std::to_string(WTERMSIG(status));
+  }
+  return result;
+}
+
+}  // namespace corvala4
