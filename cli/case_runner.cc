@@ -17,6 +17,7 @@
 #include "model/test_case.h"
 #include "model/test_cases.h"
 #include "results/junit_report.h"
+#include "results/compare_rules.h"
 #include "results/output_files.h"
 #include "results/reporter.h"
 #include "results/tester_status.h"
@@ -165,6 +166,7 @@ void CaseRunner::StartCase(int k) {
       calc.folder = tc.TestCaseFolder();
       calc.name = tc.Caption();
       calc.timeout = settings_.timeout;
+      if (const CompareRules* rules = session_.Core().ComparisonRules()) calc.fail_when = &rules->FailWhenOutputMatches();
       calc.argv = command_.Expand(
           {session_.Host(), tc.ProjectFile(), std::to_string(tc.FuncNum()), calc.folder, tc.Caption()});
       slot.folder = calc.folder;
@@ -232,12 +234,16 @@ void CaseRunner::FinishCase(int k, const CalculationEnd& end) {
     r.reason = failure ? OneLine(std::make_exception_ptr(*failure)) : "the comparison failed";
   } else if (!end.Succeeded()) {
     r.outcome = CaseOutcome::CalculationFailed;
-    r.reason = end.reason;
+    r.reason = end.failure_line && end.how == CalculationEnd::How::Exited && end.code == 0
+                   ? "its output says it failed: " + *end.failure_line
+                   : end.reason;
   } else {
     DecideCompared(r, tc);
   }
-  WriteCalculationRecord(slot.folder, {tc.Caption(), tc.FuncNumText(), end.Succeeded(), end.reason, build_,
-                                       std::time(nullptr)});
+  WriteCalculationRecord(slot.folder,
+                         {tc.Caption(), tc.FuncNumText(), end.Succeeded(),
+                          r.outcome == CaseOutcome::CalculationFailed ? r.reason : end.reason, build_,
+                          std::time(nullptr)});
   engine_seconds_ += Since(t0);
   engine_cpu_seconds_ += ThreadCpuSeconds() - cpu;
   Done(slot);

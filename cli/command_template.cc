@@ -8,7 +8,7 @@ namespace corvala4::cli {
 
 namespace {
 
-const char* const kNames[] = {"host", "project", "func", "folder", "caption"};
+const char* const kNames[] = {"host", "project", "func", "folder", "caption", "stem", "project_stem"};
 
 std::vector<std::string> SplitWords(const std::string& text) {
   std::vector<std::string> words;
@@ -67,9 +67,11 @@ std::string Fill(const std::string& word, const CaseValues* values) {
       throw std::invalid_argument("a placeholder is not closed in \"" + word + "\" (write {{ for a brace)");
     std::string name = word.substr(i + 1, close - i - 1);
     const std::string* value = nullptr;
+    std::string stem;
     if (values) {
-      const std::string* fields[] = {&values->host, &values->project, &values->func, &values->folder,
-                                     &values->caption};
+      stem = FileStem(values->project);
+      const std::string* fields[] = {&values->host,    &values->project, &values->func, &values->folder,
+                                     &values->caption, &stem,            &stem};
       for (size_t k = 0; k < std::size(kNames); ++k)
         if (name == kNames[k]) value = fields[k];
     } else {
@@ -78,7 +80,7 @@ std::string Fill(const std::string& word, const CaseValues* values) {
     }
     if (!value)
       throw std::invalid_argument("unknown placeholder {" + name +
-                                  "}; known are {host} {project} {func} {folder} {caption}");
+                                  "}; known are {host} {project} {func} {folder} {caption} {stem} {project_stem}");
     if (values) out += *value;
     i = close;
   }
@@ -86,6 +88,12 @@ std::string Fill(const std::string& word, const CaseValues* values) {
 }
 
 }  // namespace
+
+std::string FileStem(const std::string& path) {
+  std::string name = path.substr(path.rfind('/') + 1);
+  size_t dot = name.rfind('.');
+  return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
 
 CommandTemplate::CommandTemplate(const std::string& text) : words_(SplitWords(text)) {
   if (words_.empty()) throw std::invalid_argument("the command is empty");

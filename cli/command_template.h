@@ -7,7 +7,9 @@
 
 namespace corvala4::cli {
 
-/// What a case fills into the placeholders {host}, {project}, {func}, {folder}, {caption}.
+/// What a case fills into the placeholders {host}, {project}, {func}, {folder}, {caption}, and
+/// {stem} or {project_stem}: the project file's name without its folder and last extension, the
+/// job name that many solvers take instead of a file.
 struct CaseValues {
   std::string host;     // the host executable, absolute
   std::string project;  // the project file in the working folder
@@ -15,6 +17,9 @@ struct CaseValues {
   std::string folder;   // the working folder
   std::string caption;  // the case's name
 };
+
+/// A file's name without its folder and its last extension ("beam01" of ".../beam01.prj").
+std::string FileStem(const std::string& path);
 
 class CommandTemplate {
  public:

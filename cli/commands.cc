@@ -27,6 +27,7 @@
 #include "model/path_guard.h"
 #include "model/test_case.h"
 #include "model/test_cases.h"
+#include "results/compare_rules.h"
 #include "results/junit_report.h"
 #include "results/output_files.h"
 #include "results/tester_status.h"
@@ -140,11 +141,17 @@ int ListCommand(const std::string& host, bool json, std::FILE* out) {
   if (!json) {
     std::fprintf(out, "%s: %zu cases, standard results in %s\n", core.DefinitionFile().c_str(), cases.size(),
                  core.StandardFolder().c_str());
+    if (core.ComparisonRules())
+      std::fprintf(out, "comparison rules: %s\n", core.ComparisonRules()->Path().c_str());
     for (const std::shared_ptr<TestCaseImpl>& tc : cases) {
       std::fprintf(out, "%s\n", tc->DisplayCaption().c_str());
       std::fprintf(out, "    folder %s, project %s, function %s\n", tc->Folder().c_str(),
                    tc->ProjectFileName().c_str(), tc->FuncNumText().c_str());
       std::fprintf(out, "    outputs: %s\n", OutputsText(*tc).c_str());
+      for (const std::shared_ptr<OutputFile>& f : *tc->OutputFiles())
+        if (const FileRule* rule = f->Rule())
+          std::fprintf(out, "    %s: rule %s: %s\n", f->Name().c_str(), rule->Name().c_str(),
+                       rule->Summary().c_str());
     }
     return 0;
   }
@@ -152,6 +159,8 @@ int ListCommand(const std::string& host, bool json, std::FILE* out) {
                      ",\n  \"definition_file\": " + JsonString(core.DefinitionFile()) +
                      ",\n  \"standard_folder\": " + JsonString(core.StandardFolder()) +
                      ",\n  \"work_folder\": " + JsonString(core.StandardFolder() + "_make") +
+                     ",\n  \"comparison_rules\": " +
+                     (core.ComparisonRules() ? JsonString(core.ComparisonRules()->Path()) : std::string("null")) +
                      ",\n  \"cases\": [";
   bool first = true;
   for (const std::shared_ptr<TestCaseImpl>& tc : cases) {
@@ -165,8 +174,12 @@ int ListCommand(const std::string& host, bool json, std::FILE* out) {
             ", \"missing\": " + (tc->StandardFolderExists() ? "false" : "true") + ", \"outputs\": [";
     bool first_file = true;
     for (const std::shared_ptr<OutputFile>& f : *tc->OutputFiles()) {
+      const FileRule* rule = f->Rule();
       text += std::string(first_file ? "" : ", ") + "{\"name\": " + JsonString(f->Name()) +
-              ", \"keep\": " + (f->Keep() ? "true" : "false") + "}";
+              ", \"keep\": " + (f->Keep() ? "true" : "false") + ", \"rule\": " +
+              (rule ? "{\"name\": " + JsonString(rule->Name()) + ", \"does\": " + JsonString(rule->Summary()) + "}"
+                    : std::string("null")) +
+              "}";
       first_file = false;
     }
     text += "]}";
@@ -213,7 +226,9 @@ int DiffCommand(const std::string& host, const std::string& caseName, const std:
   for (const std::shared_ptr<OutputFile>& f : *tc.OutputFiles()) {
     if (!file.empty() && f->Name() != file) continue;
     any = true;
-    std::fprintf(out, "== %s: %s\n", f->Name().c_str(), f->StatusText().c_str());
+    std::fprintf(out, "== %s: %s\n", f->Name().c_str(), f->ExplainedStatusText().c_str());
+    if (const FileRule* rule = f->Rule())
+      std::fprintf(out, "   rule %s: %s\n", rule->Name().c_str(), rule->Summary().c_str());
     if (!f->IsSame()) all_same = false;
     if (f->State() != LengthDiffers && f->State() != ContentDiffers && f->State() != Same) continue;
     // Never shown through a link that leads out of the test data.
@@ -228,7 +243,7 @@ int DiffCommand(const std::string& host, const std::string& caseName, const std:
     DiffCounts counts;
     try {
       counts = WriteUnifiedDiff(f->StandardPath(), f->OutputPath(), limits, out, Shown(f->StandardPath()),
-                                Shown(f->OutputPath()));
+                                Shown(f->OutputPath()), f->Rule());
     } catch (...) {
       throw CommandError(2, OneLine(std::current_exception()));
     }
@@ -257,7 +272,7 @@ int ApproveCommand(const std::string& host, const std::vector<std::string>& case
   // Ctrl-C while the files are copied undoes the approval; once its log line is written, it
   // is finished first.
   StopSignals stop;
-  Approvals done = ApproveCases(cases, reason, session.Core().StandardFolder(),
+  Approvals done = ApproveCases(cases, reason, session.ApprovalFolder(),
                                 [&stop] { return stop.Received() != 0; });
   for (const Approval& a : done.cases) {
     if (!a.refused)

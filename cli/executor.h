@@ -8,6 +8,10 @@
 #include <utility>
 #include <vector>
 
+namespace corvala4 {
+struct RulePattern;
+}
+
 namespace corvala4::cli {
 
 /// One case's calculation: a command, run without a shell in the case's working folder.
@@ -17,6 +21,8 @@ struct Calculation {
   std::string folder;             // the case's working folder
   std::string name;               // the case's caption, for names the executor gives
   double timeout = 0;             // seconds; 0 for none
+  /// Lines of its output that mean it failed, whatever its exit status; none to look for.
+  const std::vector<RulePattern>* fail_when = nullptr;
 };
 
 /// How a calculation ended.
@@ -29,11 +35,13 @@ struct CalculationEnd {
   double seconds = 0;  // wall time from start to end
   std::string reason;  // for people: "exit status 1", "killed by signal 9 (Killed)", ...
   std::string output;  // the last part of what it printed, standard output and error together
+  /// The first line of its output that one of the calculation's failure patterns matched.
+  std::optional<std::string> failure_line;
   /// What the executor knows of where it ran (a process id, a job id and node), for the reports.
   std::vector<std::pair<std::string, std::string>> facts;
 
-  /// The host calculated: it exited with status 0.
-  bool Succeeded() const { return how == How::Exited && code == 0; }
+  /// The host calculated: it exited with status 0 and its output did not say it failed.
+  bool Succeeded() const { return how == How::Exited && code == 0 && !failure_line; }
 };
 
 /// Runs calculations side by side. Used from one thread.

@@ -1,6 +1,9 @@
 #include "cli/host_session.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
 
 #include <filesystem>
 
@@ -22,14 +25,44 @@ std::string OneLine(const std::exception_ptr& caught) {
   return text;
 }
 
+namespace {
+std::string& DefinitionOverride() {
+  static std::string path;
+  return path;
+}
+}  // namespace
+
+void HostSession::SetDefinitionFile(const std::string& path) {
+  DefinitionOverride() = path.empty() ? "" : std::filesystem::absolute(path).lexically_normal().string();
+}
+
+std::string FindHost(const std::string& host) {
+  if (host.find('/') == std::string::npos) {
+    const char* env = getenv("PATH");
+    std::string dirs = env ? env : "";
+    for (size_t from = 0; from <= dirs.size();) {
+      size_t end = dirs.find(':', from);
+      std::string dir = dirs.substr(from, end == std::string::npos ? std::string::npos : end - from);
+      std::string candidate = (dir.empty() ? "." : dir) + "/" + host;
+      struct stat st {};
+      if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(candidate.c_str(), X_OK) == 0)
+        return std::filesystem::absolute(candidate).lexically_normal().string();
+      if (end == std::string::npos) break;
+      from = end + 1;
+    }
+  }
+  return std::filesystem::absolute(host).lexically_normal().string();
+}
+
 HostSession::HostSession(const std::string& host, Open open) {
-  std::string path = std::filesystem::absolute(host).lexically_normal().string();
+  std::string path = FindHost(host);
   struct stat st {};
   if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
     throw CommandError(2, "the host executable '" + host + "' is not there (or is not a file)");
   TesterCore& core = Core();
   core.SetHostEXE(path);
   core.SetShowUI(false);
+  core.SetDefinitionOverride(DefinitionOverride());
   // As an entry operation: a module in this process runs one context at a time.
   G().TestRunning = true;
   try {
@@ -46,6 +79,9 @@ HostSession::HostSession(const std::string& host, Open open) {
 void HostSession::Load() {
   TesterCore& core = Core();
   core.OpenContext();
+  if (!DefinitionOverride().empty() && !FSO().FileExists(core.DefinitionFile()))
+    throw CommandError(2, "the definition file '" + core.DefinitionFile() +
+                              "' is not there; nothing was tested and nothing is recorded");
   if (!FSO().FileExists(core.DefinitionFile())) {
     std::string txt = core.DefinitionFile();
     std::string xml = txt.substr(0, txt.size() - 3) + "XML";
@@ -77,6 +113,10 @@ void HostSession::Close() {
   } catch (...) {
   }
   G().TestRunning = false;
+}
+
+std::string HostSession::ApprovalFolder() {
+  return DefinitionOverride().empty() ? Core().StandardFolder() : Core().RecordFolder();
 }
 
 TesterCore& HostSession::Core() { return TesterCore::Of(tester_); }

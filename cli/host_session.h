@@ -26,6 +26,9 @@ class HostSession {
   /// ContextOnly: the context open and the definition file located, not read (for `check`).
   enum class Open { Load, ContextOnly };
   explicit HostSession(const std::string& host, Open open = Open::Load);
+  /// The definition file that every session of this program reads instead of the one beside
+  /// the host (--definition); empty: beside the host.
+  static void SetDefinitionFile(const std::string& path);
   ~HostSession();
   HostSession(const HostSession&) = delete;
   HostSession& operator=(const HostSession&) = delete;
@@ -33,6 +36,9 @@ class HostSession {
   TesterCore& Core();
   /// The host's absolute path.
   std::string Host() const;
+  /// Where approvals are logged: the standard directory, or beside a definition file named
+  /// explicitly.
+  std::string ApprovalFolder();
   /// Every case of the definition file.
   std::shared_ptr<TestCasesImpl> Cases();
   /// The cases named by caption or by folder, in definition order, each once; a name
@@ -45,6 +51,10 @@ class HostSession {
 
   Tester tester_;
 };
+
+/// A host named without a slash is looked for on PATH, as a shell would; else it is taken as a
+/// path. Returns it absolute.
+std::string FindHost(const std::string& host);
 
 /// An engine error as one line: its description with the details after a colon.
 std::string OneLine(const std::exception_ptr& caught);

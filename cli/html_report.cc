@@ -141,7 +141,9 @@ std::string HtmlReport(const RunResult& run) {
              : Row({"#", "算例", "必测", "目录", "状态", "耗时", "说明"}, "th");
   int index = 0;
   for (const CaseResult& c : run.cases) {
-    std::string note = c.outcome == CaseOutcome::NotPassed ? FailureSummary(c) : c.reason;
+    std::string note = c.outcome == CaseOutcome::NotPassed ? FailureSummary(c)
+                       : c.outcome == CaseOutcome::Passed  ? ToleranceNotes(c)
+                                                           : c.reason;
     std::string facts;
     for (const auto& [key, value] : c.facts) facts += (facts.empty() ? "" : "<br>") + E(key + " " + value);
     h += "<tr><td class=\"num\">" + std::to_string(++index) + "</td><td>" + E(c.caption) + "</td><td>" +
@@ -163,7 +165,7 @@ std::string HtmlReport(const RunResult& run) {
     if (!c.files.empty()) {
       h += "<table>\n" + Row({"输出文件", "状态", "行", "标准与输出"}, "th");
       for (const FileResult& f : c.files) {
-        std::string state = E(OutputFileStateText(f.state));
+        std::string state = E(ExplainedState(f));
         if (f.differences.empty()) {
           std::string note = (f.state == LengthDiffers || f.state == ContentDiffers)
                                  ? (f.problem.empty() ? "各行相同, 只是行尾不同" : f.problem)

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cmath>
 
+#include "cli/output_watch.h"
 #include "foundation/platform/process.h"
 
 extern char** environ;
@@ -41,6 +42,7 @@ struct LocalExecutor::Process {
   int pidfd = -1;
   int out = -1;  // read end of the output pipe
   std::string tail;
+  OutputWatch watch;
   Clock::time_point start;
   Clock::time_point deadline = Clock::time_point::max();
   Clock::time_point kill_at = Clock::time_point::max();
@@ -50,6 +52,7 @@ struct LocalExecutor::Process {
   bool stopping = false;
 
   void Keep(const char* data, size_t n) {
+    watch.Feed(std::string_view(data, n));
     tail.append(data, n);
     if (tail.size() > 2 * kOutputTail) tail.erase(0, tail.size() - kOutputTail);
   }
@@ -97,6 +100,7 @@ void LocalExecutor::Start(const Calculation& calc) {
   auto p = std::make_unique<Process>();
   p->id = calc.id;
   p->timeout = calc.timeout;
+  p->watch = OutputWatch(calc.fail_when);
   p->start = Clock::now();
   auto refuse = [&](const std::string& why) {
     CalculationEnd end;
@@ -177,6 +181,10 @@ CalculationEnd LocalExecutor::Finish(Process& p, int status) {
     end.reason = "stopped (" + end.reason + ")";
   }
   Watch(p, p.Drain());
+  p.watch.Finish();
+  end.failure_line = p.watch.Match();
+  if (end.failure_line && end.how == How::Exited && end.code == 0)
+    end.reason = "its output says it failed: " + *end.failure_line;
   end.output = std::move(p.tail);
   if (end.output.size() > kOutputTail) end.output.erase(0, end.output.size() - kOutputTail);
   end.facts.emplace_back("pid", std::to_string(p.pid));

@@ -26,7 +26,8 @@ namespace {
 using namespace corvala4::cli;
 
 constexpr const char* kHostHelp =
-    "the host executable; its definition file (NAME_TEST_DAT.XML or .TXT) lies beside it";
+    "the host executable (a name without a slash is looked for on PATH); its definition file "
+    "(NAME_TEST_DAT.XML or .TXT) lies beside it";
 constexpr const char* kUsageFooter = "2 bad usage, or a definition file that cannot be used.";
 /// Beyond these a value is a typing error rather than a wish.
 constexpr int kMaxJobs = 4096;
@@ -205,7 +206,8 @@ int Main(int argc, char** argv) {
   run_cmd
       ->add_option("--exec", run.exec,
                    std::string("the calculation of a case, run in its working folder without a shell; "
-                               "placeholders {host} {project} {func} {folder} {caption} (default \"") +
+                               "placeholders {host} {project} {func} {folder} {caption} {stem} {project_stem}, {{ and }} "
+                               "for braces (default \"") +
                        CommandTemplate::kDefault + "\")")
       ->type_name("COMMAND");
   run_cmd
@@ -313,6 +315,16 @@ int Main(int argc, char** argv) {
   commands.emplace_back(approve,
                         [&] { return ApproveCommand(host, names, reason, stdout, stderr, approve_wait); });
 
+  // A host that lies where nothing can be written beside it (/usr/bin/solver) reads its cases
+  // from elsewhere; its records then lie beside that file.
+  std::string definition;
+  for (CLI::App* sub : {check_cmd, list, run_cmd, status, diff, approve})
+    sub->add_option("--definition", definition,
+                    "the definition file to read instead of the one beside HOST; the version record and "
+                    "the approvals log then lie beside it, relative standard directories are taken from its "
+                    "folder")
+        ->type_name("FILE");
+
   bool asked = false;
   std::string word = CommandWord(argc, argv, asked);
   if (!asked) {
@@ -362,6 +374,7 @@ int Main(int argc, char** argv) {
   }
 
   try {
+    HostSession::SetDefinitionFile(definition);
     for (const auto& [sub, action] : commands)
       if (*sub) return action();
   } catch (const CommandError& e) {

@@ -50,7 +50,7 @@ class Hunks {
       Add('+', pair.output);
       ++o_count_;
     }
-    if (pair.tolerated) lines_.push_back(kToleratedMark);
+    if (pair.tolerated) lines_.push_back(kToleratedMark + pair.reason);
   }
 
   /// Before a change: the context lines to open a hunk with.
@@ -105,9 +105,9 @@ class Hunks {
 
 DiffCounts WriteUnifiedDiff(const std::string& standardPath, const std::string& outputPath,
                             const DiffLimits& limits, std::FILE* out, const std::string& standardLabel,
-                            const std::string& outputLabel) {
+                            const std::string& outputLabel, const FileRule* rule) {
   DiffCounts counts;
-  LinePairs pairs(standardPath, outputPath);
+  LinePairs pairs(standardPath, outputPath, rule);
   Hunks hunks(limits, out, "--- " + standardLabel + "\n+++ " + outputLabel + "\n");
   int64_t shown = 0;
   LinePair pair;

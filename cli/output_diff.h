@@ -8,6 +8,10 @@
 #include <cstdio>
 #include <string>
 
+namespace corvala4 {
+struct FileRule;
+}
+
 namespace corvala4::cli {
 
 struct DiffLimits {
@@ -18,17 +22,18 @@ struct DiffLimits {
 
 struct DiffCounts {
   int64_t differing = 0;  // pairs the comparison does not accept
-  int64_t tolerated = 0;  // pairs that differ but match as date lines
+  int64_t tolerated = 0;  // pairs that differ but are accepted: date lines, or by the file's rule
   int64_t hidden = 0;     // changed pairs past max_lines, not shown
 };
 
 /// Writes the diff of the two files to `out` (nothing when every pair is the same bytes), with
-/// the labels as the files' names in its header. Fails with an Error naming a file that cannot be read.
+/// the labels as the files' names in its header; pairs judged under `rule` when the file has
+/// one. Fails with an Error naming a file that cannot be read.
 DiffCounts WriteUnifiedDiff(const std::string& standardPath, const std::string& outputPath,
                             const DiffLimits& limits, std::FILE* out, const std::string& standardLabel,
-                            const std::string& outputLabel);
+                            const std::string& outputLabel, const FileRule* rule = nullptr);
 
-/// The marker line after a tolerated pair.
-inline constexpr const char* kToleratedMark = "\\ tolerated: a date line (年…月…日) matches any line";
+/// The start of the marker line after a tolerated pair; the reason follows.
+inline constexpr const char* kToleratedMark = "\\ tolerated: ";
 
 }  // namespace corvala4::cli

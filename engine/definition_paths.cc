@@ -16,7 +16,7 @@ std::string SlashPath(std::string_view field) {
 
 std::string ResolveStandardFolder(TesterCore& tester, const std::string& named) {
   if (FSO().GetAbsolutePathName(named) == named) return named;
-  return FSO().BuildPath(tester.HostFolder(), named);
+  return FSO().BuildPath(tester.RecordFolder(), named);
 }
 
 }  // namespace corvala4

@@ -61,7 +61,17 @@ TesterStatus& TesterCore::VersionRecord() {
 
 std::string TesterCore::HostFolder() const { return FSO().GetParentFolderName(host_exe_); }
 
+std::string TesterCore::RecordFolder() const {
+  return definition_override_.empty() ? HostFolder() : FSO().GetParentFolderName(definition_override_);
+}
+
 void TesterCore::LocateDefinitionFile() {
+  if (!definition_override_.empty()) {
+    definition_file_ = definition_override_;
+    std::string ext = definition_file_.size() >= 4 ? definition_file_.substr(definition_file_.size() - 4) : "";
+    is_xml_definition_ = UpperText(ext) == ".XML";
+    return;
+  }
   std::string base = UpperText(FSO().GetBaseName(host_exe_));
   definition_file_ = FSO().BuildPath(HostFolder(), base + "_TEST_DAT.XML");
   is_xml_definition_ = true;

@@ -84,6 +84,10 @@ class CORVALA4_WINDOWS_API TesterCore : public RunContext {
   void SetStandardFolder(std::string value) { standard_folder_ = std::move(value); }
   std::string WorkFolder() const override;
   std::string DefinitionFile() const override { return definition_file_; }
+  /// A definition file named explicitly instead of the one beside the host (empty: beside it),
+  /// for a host that lies where nothing can be written; the records then lie beside it.
+  void SetDefinitionOverride(std::string path) { definition_override_ = std::move(path); }
+  std::string RecordFolder() const override;
   bool IsXmlDefinition() const { return is_xml_definition_; }
   bool ShowUI() const override { return show_ui_; }
   void SetShowUI(bool value) { show_ui_ = value; }
@@ -117,6 +121,7 @@ class CORVALA4_WINDOWS_API TesterCore : public RunContext {
   std::string standard_folder_;
   bool show_ui_ = false;
   std::string definition_file_;
+  std::string definition_override_;
   bool is_xml_definition_ = false;
   std::string junit_report_;
   std::shared_ptr<const CompareRules> rules_;

@@ -25,6 +25,9 @@ class RunContext {
   /// StandardFolder + "_make", created when missing.
   virtual std::string WorkFolder() const = 0;
   virtual std::string DefinitionFile() const = 0;
+  /// Where the definition file, the version record and relative standard directories are
+  /// taken from: the host's folder, or the folder of a definition file named explicitly.
+  virtual std::string RecordFolder() const { return HostFolder(); }
   /// The comparison rules of the standard directory, or none: every file compared exactly.
   virtual const CompareRules* ComparisonRules() const { return nullptr; }
   /// True: messages are message boxes; false: they go to the log.

@@ -111,7 +111,7 @@ std::string XmlSafe(const std::string& text) {
 std::string FailureDetails(const CaseResult& c) {
   std::string text;
   for (const FileResult& f : c.files) {
-    text += f.name + ": " + OutputFileStateText(f.state) + "\n";
+    text += f.name + ": " + ExplainedState(f) + "\n";
     if (!f.differences.empty()) {
       const LinePair& first = f.differences.front();
       text += FormatMsg("  第%0行不同\n", static_cast<long long>(first.number));
@@ -203,6 +203,7 @@ std::string JUnitXml(const RunResult& run) {
     // for a case that did not pass, where it may tell why.
     std::string out = facts.empty() ? "" : facts + "\n";
     if (c.outcome != CaseOutcome::Passed) out += c.output;
+    else out += ToleranceNotes(c);
     if (!out.empty()) {
       x.Open("system-out");
       x.Text(out);

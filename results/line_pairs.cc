@@ -10,6 +10,7 @@
 #include "foundation/platform/code_page.h"
 #include "foundation/platform/descriptor.h"
 #include "results/line_compare.h"
+#include "results/rule_compare.h"
 
 namespace corvala4 {
 
@@ -87,8 +88,15 @@ class LinePairs::Reader {
   bool skip_lf_ = false;  // the last line ended in CR: a LF right after it belongs to it
 };
 
-LinePairs::LinePairs(const std::string& standardPath, const std::string& outputPath)
-    : standard_(std::make_unique<Reader>(standardPath)), output_(std::make_unique<Reader>(outputPath)) {}
+struct LinePairs::Scratch {
+  JudgeScratch judge;
+};
+
+LinePairs::LinePairs(const std::string& standardPath, const std::string& outputPath, const FileRule* rule)
+    : standard_(std::make_unique<Reader>(standardPath)),
+      output_(std::make_unique<Reader>(outputPath)),
+      rule_(rule),
+      scratch_(std::make_unique<Scratch>()) {}
 
 LinePairs::~LinePairs() = default;
 
@@ -103,13 +111,17 @@ bool LinePairs::Next(LinePair& pair) {
   if (has_b) pair.output = FromCodePage(b.kept);
   pair.equal = has_a && has_b && a.length == b.length && a.hash == b.hash && a.kept == b.kept;
   // A file that goes on past the other's end never matches, date line or not.
-  pair.tolerated =
-      !pair.equal && has_a && has_b && (LooksLikeDate(*pair.standard) || LooksLikeDate(*pair.output));
+  if (!pair.equal && has_a && has_b) {
+    PairVerdict verdict = JudgePair(rule_, *pair.standard, *pair.output, scratch_->judge);
+    pair.tolerated = verdict.Accepted();
+    pair.reason = PairReasonText(verdict);
+  }
   return true;
 }
 
-std::optional<LinePair> FirstDifference(const std::string& standardPath, const std::string& outputPath) {
-  LinePairs pairs(standardPath, outputPath);
+std::optional<LinePair> FirstDifference(const std::string& standardPath, const std::string& outputPath,
+                                        const FileRule* rule) {
+  LinePairs pairs(standardPath, outputPath, rule);
   LinePair pair;
   while (pairs.Next(pair))
     if (pair.Differs()) return pair;

@@ -242,8 +242,9 @@ NumbersVerdict CompareNumbers(std::string_view standard, std::string_view output
       return v;
     }
     if (std::isnan(x.value) || std::isinf(x.value)) continue;
-    double rel = RelativeDifference(x.value, y.value);
     double abs = std::fabs(x.value - y.value);
+    // A pair within the absolute bound (a numerical zero) says nothing of the relative one.
+    double rel = abs <= tolerance.absolute ? 0 : RelativeDifference(x.value, y.value);
     if (v.field == 0 || rel > v.max_relative) {
       v.max_relative = std::fmax(v.max_relative, rel);
       v.field = static_cast<int>(k + 1);

@@ -41,8 +41,8 @@ double RelativeDifference(double a, double b);
 /// How two lines compare as numbers.
 struct NumbersVerdict {
   bool match = false;
-  // Within tolerance: the largest differences of the line, and the field (from 1) of the
-  // largest relative one (0: every number the same).
+  // Within tolerance: the largest differences of the line (the relative one of the pairs that
+  // the absolute bound does not take), and the field (from 1) of the largest relative one.
   double max_relative = 0;
   double max_absolute = 0;
   int field = 0;

@@ -36,9 +36,22 @@ std::string FailureSummary(const CaseResult& c) {
   for (const FileResult& f : c.files) {
     if (f.state == Same) continue;
     text += (text.empty() ? "" : "; ") + f.name + ": " + OutputFileStateText(f.state);
-    if (!f.differences.empty())
+    if (!f.detail.empty())
+      text += " (" + f.detail + ")";
+    else if (!f.differences.empty())
       text += FormatMsg(", 第%0行", static_cast<long long>(f.differences.front().number));
   }
+  return text;
+}
+
+std::string ExplainedState(const FileResult& f) {
+  return OutputFileStateText(f.state) + (f.detail.empty() ? "" : " (" + f.detail + ")");
+}
+
+std::string ToleranceNotes(const CaseResult& c) {
+  std::string text;
+  for (const FileResult& f : c.files)
+    if (f.state == Same && !f.detail.empty()) text += f.name + ": " + ExplainedState(f) + "\n";
   return text;
 }
 
@@ -61,6 +74,7 @@ std::vector<FileResult> DescribeOutputs(TestCaseImpl& tc, int differences) {
     r.keep = file->Keep();
     r.state = file->State();
     bool inside = true;
+    r.detail = file->Status().Detail();
     if (r.state == LengthDiffers || r.state == ContentDiffers) {
       // What a link leading out of the test data holds is no one's business in a report.
       const RunContext& context = tc.Context();
@@ -72,7 +86,7 @@ std::vector<FileResult> DescribeOutputs(TestCaseImpl& tc, int differences) {
     }
     if (inside && (r.state == LengthDiffers || r.state == ContentDiffers)) {
       try {
-        LinePairs pairs(file->StandardPath(), file->OutputPath());
+        LinePairs pairs(file->StandardPath(), file->OutputPath(), file->Rule());
         LinePair pair;
         while (static_cast<int>(r.differences.size()) < differences && pairs.Next(pair))
           if (pair.Differs()) r.differences.push_back(pair);

@@ -36,7 +36,7 @@ std::string TesterStatus::HostPath() const { return Owner().HostEXE(); }
 std::string TesterStatus::HostFolder() const { return FSO().GetParentFolderName(HostPath()); }
 
 std::string TesterStatus::RecordPath() const {
-  return FSO().BuildPath(HostFolder(), FSO().GetBaseName(HostPath()) + "_Test_Ver.txt");
+  return FSO().BuildPath(Owner().RecordFolder(), FSO().GetBaseName(HostPath()) + "_Test_Ver.txt");
 }
 
 int32_t TesterStatus::PackDate(std::time_t t) {

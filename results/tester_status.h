@@ -19,7 +19,8 @@ class TesterStatus {
   /// The owner's HostEXE; error 91 when detached.
   std::string HostPath() const;
   std::string HostFolder() const;
-  /// HostFolder joined with the host's base name + "_Test_Ver.txt".
+  /// The context's record folder (beside the host, or the definition file named explicitly)
+  /// joined with the host's base name + "_Test_Ver.txt".
   std::string RecordPath() const;
 
   /// Day in bits 11-15, month in 7-10, year - 1980 in 0-6 (not the MS-DOS layout).

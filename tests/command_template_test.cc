@@ -43,7 +43,8 @@ TEST(CommandTemplate, MistakesAreRefusedWithTheirReason) {
   EXPECT_NE(why("calc {project"), "accepted");
   EXPECT_NE(why("calc project}"), "accepted");
   EXPECT_EQ(why("calc {Project}"),
-            "unknown placeholder {Project}; known are {host} {project} {func} {folder} {caption}");
+            "unknown placeholder {Project}; known are {host} {project} {func} {folder} {caption} {stem} "
+            "{project_stem}");
 }
 
 }  // namespace
