@@ -111,7 +111,12 @@ bool LinePairs::Next(LinePair& pair) {
   if (has_b) pair.output = FromCodePage(b.kept);
   pair.equal = has_a && has_b && a.length == b.length && a.hash == b.hash && a.kept == b.kept;
   // A file that goes on past the other's end never matches, date line or not.
-  if (!pair.equal && has_a && has_b) {
+  if (!pair.equal && has_a && has_b && a.kept == b.kept) {
+    // They differ past the part kept: only a date line makes that good.
+    pair.tolerated = LooksLikeDate(*pair.standard);
+    pair.reason = pair.tolerated ? PairReasonText(PairVerdict{PairReason::Date, nullptr, {}})
+                                 : "the lines differ past their first 64 KiB";
+  } else if (!pair.equal && has_a && has_b) {
     PairVerdict verdict = JudgePair(rule_, *pair.standard, *pair.output, scratch_->judge);
     pair.tolerated = verdict.Accepted();
     pair.reason = PairReasonText(verdict);

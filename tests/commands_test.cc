@@ -31,7 +31,7 @@ TEST(Commands, ListShowsEveryCaseAsTheTestWindowDoes) {
       run.out.find(
           R"x({"caption": "A", "display_caption": "A(必测)(通过)", "folder": "A", "project": "p.prj", )x"
           R"x("function": "1", "mandatory": true, "passed": true, "missing": false, )x"
-          R"x("outputs": [{"name": "r.out", "keep": false}]})x"),
+          R"x("outputs": [{"name": "r.out", "keep": false, "rule": null}]})x"),
       std::string::npos)
       << run.out;
   EXPECT_NE(run.out.find(R"("caption": "C \"quoted\"")"), std::string::npos) << run.out;
