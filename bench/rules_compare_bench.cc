@@ -73,7 +73,9 @@ void BM_NumbersRuleAgainstNumdiff(benchmark::State& state) {
     best = std::min(best, ours);
     // numdiff takes long: once is enough to know how long.
     if (numdiff == 0)
-      numdiff = Seconds([&] { numdiff_status = Run({"numdiff", "-q", "-r", "1e-5", t.standard, t.perturbed}); });
+      numdiff = Seconds([&] {
+        numdiff_status = Run({"numdiff", "-q", "-r", "1e-5", t.standard, t.perturbed});
+      });
   }
   struct stat st {};
   stat(t.standard.c_str(), &st);

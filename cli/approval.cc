@@ -198,7 +198,8 @@ std::vector<Planned> Plan(TestCaseImpl& tc, const std::string& roots_std, const 
 }  // namespace
 
 Approvals ApproveCases(const std::vector<std::shared_ptr<TestCaseImpl>>& cases, const std::string& reason,
-                       const std::string& standardDirectory, const std::function<bool()>& stop) {
+                       const std::string& standardDirectory, const std::function<bool()>& stop,
+                       const std::string& logFolder) {
   Approvals all;
   std::string roots_std = RealPath(standardDirectory), roots_work = RealPath(standardDirectory + "_make");
   std::vector<Replacement> replacements;
@@ -247,8 +248,9 @@ Approvals ApproveCases(const std::vector<std::shared_ptr<TestCaseImpl>>& cases, 
     all.approved = true;
     return all;
   }
-  ReplaceResult done =
-      ReplaceAll(standardDirectory, replacements, ApprovalLogOf(standardDirectory), log_text, stop);
+  ReplaceResult done = ReplaceAll(standardDirectory, replacements,
+                                  ApprovalLogOf(logFolder.empty() ? standardDirectory : logFolder), log_text,
+                                  stop);
   if (!done.committed && done.error == "stopped")
     return none("stopped before any standard file was replaced");
   if (!done.committed) return none(done.error + "; no standard file was changed");

@@ -36,9 +36,10 @@ std::string ApprovalLogOf(const std::string& standardDirectory);
 /// folder, its record of a successful calculation of it, or a declared output missing; an output
 /// or standard that is a link leading out of the test data), or anything fails before the log
 /// lines are written, or `stop` answers true while the files are copied, nothing changes. The
-/// caller holds the run lock.
+/// caller holds the run lock. The log lies in `logFolder`, by default the standard directory.
 Approvals ApproveCases(const std::vector<std::shared_ptr<TestCaseImpl>>& cases, const std::string& reason,
-                       const std::string& standardDirectory, const std::function<bool()>& stop = {});
+                       const std::string& standardDirectory, const std::function<bool()>& stop = {},
+                       const std::string& logFolder = {});
 
 /// The name of the user approving: the account's name, else $USER, else the user id.
 std::string UserName();

@@ -16,8 +16,8 @@
 #include "foundation/platform/code_page.h"
 #include "model/test_case.h"
 #include "model/test_cases.h"
-#include "results/junit_report.h"
 #include "results/compare_rules.h"
+#include "results/junit_report.h"
 #include "results/output_files.h"
 #include "results/reporter.h"
 #include "results/tester_status.h"
@@ -166,7 +166,8 @@ void CaseRunner::StartCase(int k) {
       calc.folder = tc.TestCaseFolder();
       calc.name = tc.Caption();
       calc.timeout = settings_.timeout;
-      if (const CompareRules* rules = session_.Core().ComparisonRules()) calc.fail_when = &rules->FailWhenOutputMatches();
+      if (const CompareRules* rules = session_.Core().ComparisonRules())
+        calc.fail_when = &rules->FailWhenOutputMatches();
       calc.argv = command_.Expand(
           {session_.Host(), tc.ProjectFile(), std::to_string(tc.FuncNum()), calc.folder, tc.Caption()});
       slot.folder = calc.folder;
@@ -240,10 +241,9 @@ void CaseRunner::FinishCase(int k, const CalculationEnd& end) {
   } else {
     DecideCompared(r, tc);
   }
-  WriteCalculationRecord(slot.folder,
-                         {tc.Caption(), tc.FuncNumText(), end.Succeeded(),
-                          r.outcome == CaseOutcome::CalculationFailed ? r.reason : end.reason, build_,
-                          std::time(nullptr)});
+  WriteCalculationRecord(slot.folder, {tc.Caption(), tc.FuncNumText(), end.Succeeded(),
+                                       r.outcome == CaseOutcome::CalculationFailed ? r.reason : end.reason,
+                                       build_, std::time(nullptr)});
   engine_seconds_ += Since(t0);
   engine_cpu_seconds_ += ThreadCpuSeconds() - cpu;
   Done(slot);

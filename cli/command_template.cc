@@ -70,8 +70,8 @@ std::string Fill(const std::string& word, const CaseValues* values) {
     std::string stem;
     if (values) {
       stem = FileStem(values->project);
-      const std::string* fields[] = {&values->host,    &values->project, &values->func, &values->folder,
-                                     &values->caption, &stem,            &stem};
+      const std::string* fields[] = {
+          &values->host, &values->project, &values->func, &values->folder, &values->caption, &stem, &stem};
       for (size_t k = 0; k < std::size(kNames); ++k)
         if (name == kNames[k]) value = fields[k];
     } else {
@@ -79,8 +79,9 @@ std::string Fill(const std::string& word, const CaseValues* values) {
         if (name == known) value = &name;
     }
     if (!value)
-      throw std::invalid_argument("unknown placeholder {" + name +
-                                  "}; known are {host} {project} {func} {folder} {caption} {stem} {project_stem}");
+      throw std::invalid_argument(
+          "unknown placeholder {" + name +
+          "}; known are {host} {project} {func} {folder} {caption} {stem} {project_stem}");
     if (values) out += *value;
     i = close;
   }

@@ -155,13 +155,13 @@ int ListCommand(const std::string& host, bool json, std::FILE* out) {
     }
     return 0;
   }
-  std::string text = "{\n  \"host\": " + JsonString(session.Host()) +
-                     ",\n  \"definition_file\": " + JsonString(core.DefinitionFile()) +
-                     ",\n  \"standard_folder\": " + JsonString(core.StandardFolder()) +
-                     ",\n  \"work_folder\": " + JsonString(core.StandardFolder() + "_make") +
-                     ",\n  \"comparison_rules\": " +
-                     (core.ComparisonRules() ? JsonString(core.ComparisonRules()->Path()) : std::string("null")) +
-                     ",\n  \"cases\": [";
+  std::string text =
+      "{\n  \"host\": " + JsonString(session.Host()) +
+      ",\n  \"definition_file\": " + JsonString(core.DefinitionFile()) +
+      ",\n  \"standard_folder\": " + JsonString(core.StandardFolder()) +
+      ",\n  \"work_folder\": " + JsonString(core.StandardFolder() + "_make") + ",\n  \"comparison_rules\": " +
+      (core.ComparisonRules() ? JsonString(core.ComparisonRules()->Path()) : std::string("null")) +
+      ",\n  \"cases\": [";
   bool first = true;
   for (const std::shared_ptr<TestCaseImpl>& tc : cases) {
     text += std::string(first ? "" : ",") + "\n    {\"caption\": " + JsonString(tc->Caption()) +
@@ -177,7 +177,8 @@ int ListCommand(const std::string& host, bool json, std::FILE* out) {
       const FileRule* rule = f->Rule();
       text += std::string(first_file ? "" : ", ") + "{\"name\": " + JsonString(f->Name()) +
               ", \"keep\": " + (f->Keep() ? "true" : "false") + ", \"rule\": " +
-              (rule ? "{\"name\": " + JsonString(rule->Name()) + ", \"does\": " + JsonString(rule->Summary()) + "}"
+              (rule ? "{\"name\": " + JsonString(rule->Name()) +
+                          ", \"does\": " + JsonString(rule->Summary()) + "}"
                     : std::string("null")) +
               "}";
       first_file = false;
@@ -272,8 +273,9 @@ int ApproveCommand(const std::string& host, const std::vector<std::string>& case
   // Ctrl-C while the files are copied undoes the approval; once its log line is written, it
   // is finished first.
   StopSignals stop;
-  Approvals done = ApproveCases(cases, reason, session.ApprovalFolder(),
-                                [&stop] { return stop.Received() != 0; });
+  Approvals done = ApproveCases(
+      cases, reason, session.Core().StandardFolder(), [&stop] { return stop.Received() != 0; },
+      session.ApprovalFolder());
   for (const Approval& a : done.cases) {
     if (!a.refused)
       std::fprintf(out, "%s: %s\n", a.caption.c_str(), a.message.c_str());

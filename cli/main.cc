@@ -204,11 +204,13 @@ int Main(int argc, char** argv) {
       "run", "calculates and compares the cases, records the build when every mandatory case passed");
   run_cmd->add_option("HOST", run.host, kHostHelp)->type_name("")->required();
   run_cmd
-      ->add_option("--exec", run.exec,
-                   std::string("the calculation of a case, run in its working folder without a shell; "
-                               "placeholders {host} {project} {func} {folder} {caption} {stem} {project_stem}, {{ and }} "
-                               "for braces (default \"") +
-                       CommandTemplate::kDefault + "\")")
+      ->add_option(
+          "--exec", run.exec,
+          std::string(
+              "the calculation of a case, run in its working folder without a shell; "
+              "placeholders {host} {project} {func} {folder} {caption} {stem} {project_stem}, {{ and }} "
+              "for braces (default \"") +
+              CommandTemplate::kDefault + "\")")
       ->type_name("COMMAND");
   run_cmd
       ->add_option("-j,--jobs", run.jobs,

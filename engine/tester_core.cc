@@ -68,7 +68,8 @@ std::string TesterCore::RecordFolder() const {
 void TesterCore::LocateDefinitionFile() {
   if (!definition_override_.empty()) {
     definition_file_ = definition_override_;
-    std::string ext = definition_file_.size() >= 4 ? definition_file_.substr(definition_file_.size() - 4) : "";
+    std::string ext = definition_file_.size() >= 4 ? definition_file_.substr(definition_file_.size() - 4)
+                                                   : "";
     is_xml_definition_ = UpperText(ext) == ".XML";
     return;
   }

@@ -19,7 +19,9 @@ BlockReader::BlockReader(const std::string& path, size_t blockSize)
   posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 
-BlockReader::~BlockReader() { close(fd_); }
+BlockReader::~BlockReader() {
+  close(fd_);
+}
 
 void BlockReader::Seek(int64_t pos) {
   if (pos >= base_ && pos <= base_ + static_cast<int64_t>(len_)) {

@@ -7,9 +7,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include <toml++/toml.h>
 #include <cmath>
 #include <cstdio>
-#include <toml++/toml.h>
 
 #include "foundation/errors.h"
 
@@ -18,13 +18,16 @@ namespace corvala4 {
 namespace {
 
 /// A mistake in the rules file, at a line and key.
-[[noreturn]] void Mistake(const std::string& path, int64_t line, const std::string& key, const std::string& what) {
+[[noreturn]] void Mistake(const std::string& path, int64_t line, const std::string& key,
+                          const std::string& what) {
   std::string where = path + (line > 0 ? ":" + std::to_string(line) : "");
   throw Error(err::InvalidProcedureCall, kModuleSource,
               "比较规则文件有误: " + where + ": " + (key.empty() ? "" : "key '" + key + "': ") + what);
 }
 
-int64_t LineOf(const toml::node& node) { return static_cast<int64_t>(node.source().begin.line); }
+int64_t LineOf(const toml::node& node) {
+  return static_cast<int64_t>(node.source().begin.line);
+}
 
 /// A text or an array of texts.
 std::vector<std::string> Texts(const std::string& path, const std::string& key, const toml::node& node) {
@@ -103,8 +106,7 @@ FileRule ReadFileRule(const std::string& path, const toml::table& table, int ind
   if (rule.match.empty()) Mistake(path, rule.line, "match", "every [[files]] table needs a match");
   for (const std::string& glob : rule.match)
     if (glob.empty()) Mistake(path, rule.line, "match", "an empty glob matches nothing");
-  if (table.contains("check") && rule.check.empty())
-    Mistake(path, rule.line, "check", "names no program");
+  if (table.contains("check") && rule.check.empty()) Mistake(path, rule.line, "check", "names no program");
   return rule;
 }
 
@@ -116,7 +118,9 @@ bool AnyGlob(const std::vector<std::string>& globs, const std::string& name) {
 
 }  // namespace
 
-bool RulePattern::Matches(std::string_view line) const { return RE2::PartialMatch(line, *re); }
+bool RulePattern::Matches(std::string_view line) const {
+  return RE2::PartialMatch(line, *re);
+}
 
 std::string ShortNumber(double value) {
   char buf[32];

@@ -29,8 +29,8 @@ struct RulePattern {
 
 /// One [[files]] table.
 struct FileRule {
-  int index = 0;  // from 1, in the file's order
-  int line = 0;   // where the table starts in the file
+  int index = 0;                   // from 1, in the file's order
+  int line = 0;                    // where the table starts in the file
   std::vector<std::string> match;  // globs on the output's declared name
   std::vector<std::string> cases;  // globs on the case folder's name; empty: every case
   std::vector<RulePattern> ignore;

@@ -203,7 +203,8 @@ std::string JUnitXml(const RunResult& run) {
     // for a case that did not pass, where it may tell why.
     std::string out = facts.empty() ? "" : facts + "\n";
     if (c.outcome != CaseOutcome::Passed) out += c.output;
-    else out += ToleranceNotes(c);
+    else
+      out += ToleranceNotes(c);
     if (!out.empty()) {
       x.Open("system-out");
       x.Text(out);

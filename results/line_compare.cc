@@ -24,7 +24,6 @@ namespace {
 // The three characters of a date stamp, in UTF-8.
 constexpr std::string_view kDateParts[] = {"年", "月", "日"};
 
-
 /// Decodes a line piece by piece in the code page and watches for 年, 月, 日 in order.
 class DateDetector {
  public:

@@ -9,17 +9,28 @@ namespace corvala4 {
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool IsSpace(char c) { return c == ' ' || c == '\t'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+bool IsAlpha(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t';
+}
 /// A character that glues a number to what stands before or after it.
-bool IsWordChar(char c) { return IsDigit(c) || IsAlpha(c) || c == '_' || c == '.'; }
+bool IsWordChar(char c) {
+  return IsDigit(c) || IsAlpha(c) || c == '_' || c == '.';
+}
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 /// The word (nan, inf, infinity) at p, case-insensitive, followed by no letter or digit.
 size_t SpecialWord(std::string_view s, size_t p) {
-  for (std::string_view word : {std::string_view("infinity"), std::string_view("inf"), std::string_view("nan")}) {
+  for (std::string_view word :
+       {std::string_view("infinity"), std::string_view("inf"), std::string_view("nan")}) {
     if (s.size() - p < word.size()) continue;
     bool same = true;
     for (size_t i = 0; i < word.size() && same; ++i) same = Lower(s[p + i]) == word[i];
@@ -172,7 +183,9 @@ bool SameText(std::string_view a, std::string_view b, bool afterNumber, bool bef
   return i == a.size() && j == b.size();
 }
 
-std::string Shown(std::string_view s) { return std::string(s.substr(0, 200)); }
+std::string Shown(std::string_view s) {
+  return std::string(s.substr(0, 200));
+}
 
 }  // namespace
 

@@ -12,8 +12,8 @@ namespace corvala4 {
 inline constexpr int kCheckerSeconds = 60;
 
 struct CheckerResult {
-  bool same = false;     // it exited with 0
-  std::string verdict;   // "exit status 1", "ended by signal 9", "more than 60 s", "cannot start: ..."
+  bool same = false;       // it exited with 0
+  std::string verdict;     // "exit status 1", "ended by signal 9", "more than 60 s", "cannot start: ..."
   std::string last_lines;  // the end of what it printed, standard output and error together
 };
 

@@ -89,11 +89,14 @@ OutputFileState OutputFileStatus::RefreshUnderRule(const FileRule& rule, std::st
                ? name
                : name.substr(0, dot);
   };
-  std::map<std::string, std::string> values = {
-      {"standard", StandardPath()},   {"output", OutputPath()},
-      {"standard_folder", tc.StandardFolder()}, {"folder", tc.TestCaseFolder()},
-      {"name", file.Name()},          {"stem", stem(file.Name())},
-      {"project", tc.ProjectFileName()}, {"project_stem", stem(tc.ProjectFileName())}};
+  std::map<std::string, std::string> values = {{"standard", StandardPath()},
+                                               {"output", OutputPath()},
+                                               {"standard_folder", tc.StandardFolder()},
+                                               {"folder", tc.TestCaseFolder()},
+                                               {"name", file.Name()},
+                                               {"stem", stem(file.Name())},
+                                               {"project", tc.ProjectFileName()},
+                                               {"project_stem", stem(tc.ProjectFileName())}};
   CheckerResult checked = RunChecker(FillPlaceholders(rule.check, values), tc.TestCaseFolder());
   // Its last few lines on one line, for the state column and the reports.
   std::vector<std::string> lines;
@@ -109,8 +112,9 @@ OutputFileState OutputFileStatus::RefreshUnderRule(const FileRule& rule, std::st
   std::string said;
   for (size_t i = lines.size() > 5 ? lines.size() - 5 : 0; i < lines.size(); ++i)
     said += (said.empty() ? "" : " | ") + lines[i];
-  detail = (checked.same ? "检查程序判定相同" : "检查程序判定不同") + std::string(" (") + rule.check.front() + ": " +
-           checked.verdict + ")" + (said.empty() ? "" : ": " + said) + (detail.empty() ? "" : "; " + detail);
+  detail = (checked.same ? "检查程序判定相同" : "检查程序判定不同") + std::string(" (") + rule.check.front() +
+           ": " + checked.verdict + ")" + (said.empty() ? "" : ": " + said) +
+           (detail.empty() ? "" : "; " + detail);
   return checked.same ? Same : ContentDiffers;
 }
 

@@ -57,7 +57,9 @@ int64_t EndedLines(const char* p, size_t m) {
   return n;
 }
 
-std::string Utf8Line(const std::string& bytes, bool utf8) { return utf8 ? bytes : FromCodePage(bytes); }
+std::string Utf8Line(const std::string& bytes, bool utf8) {
+  return utf8 ? bytes : FromCodePage(bytes);
+}
 
 std::string Bounds(const NumberTolerance& t) {
   return "相对 " + ShortNumber(t.relative) + " 绝对 " + ShortNumber(t.absolute);
@@ -93,34 +95,30 @@ PairVerdict JudgePair(const FileRule* rule, std::string_view standard, std::stri
 
 std::string PairReasonText(const PairVerdict& v) {
   switch (v.reason) {
-    case PairReason::Equal:
-      return "the same";
-    case PairReason::Date:
-      return "a date line (年…月…日) matches any line";
-    case PairReason::Ignored:
-      return "ignored by the pattern '" + v.pattern->text + "'";
+    case PairReason::Equal: return "the same";
+    case PairReason::Date: return "a date line (年…月…日) matches any line";
+    case PairReason::Ignored: return "ignored by the pattern '" + v.pattern->text + "'";
     case PairReason::Numbers:
       return "numbers within tolerance: largest relative difference " + ShortNumber(v.numbers.max_relative) +
              " (field " + std::to_string(v.numbers.field) + "), absolute " +
              ShortNumber(v.numbers.max_absolute);
-    case PairReason::Differs:
-      break;
+    case PairReason::Differs: break;
   }
   if (v.numbers.failed_field > 0)
-    return "field " + std::to_string(v.numbers.failed_field) + " outside tolerance: " + v.numbers.standard_value +
-           " against " + v.numbers.output_value;
+    return "field " + std::to_string(v.numbers.failed_field) +
+           " outside tolerance: " + v.numbers.standard_value + " against " + v.numbers.output_value;
   return v.numbers.problem;
 }
 
-RuleOutcome CompareUnderRule(const FileRule& rule, const std::string& standardPath, const std::string& outputPath,
-                             size_t blockSize) {
+RuleOutcome CompareUnderRule(const FileRule& rule, const std::string& standardPath,
+                             const std::string& outputPath, size_t blockSize) {
   RuleOutcome out;
   BlockReader a(standardPath, blockSize);
   BlockReader b(outputPath, blockSize);
   bool utf8 = CodePageIsUtf8();
   JudgeScratch scratch;
   std::string lineA, lineB;
-  int64_t passed = 0;     // lines wholly behind the start of the current line
+  int64_t passed = 0;       // lines wholly behind the start of the current line
   bool pending_cr = false;  // the last equal byte was a CR not yet counted
   auto finish_counts = [&](OutputFileState decided) {
     int64_t restA = CountLines(a), restB = CountLines(b);
@@ -189,17 +187,14 @@ RuleOutcome CompareUnderRule(const FileRule& rule, const std::string& standardPa
     ++passed;
     if (lineA == lineB && !cutA && !cutB) continue;
     PairVerdict v;
-    if (!cutA && !cutB) v = JudgePair(&rule, Utf8Line(lineA, utf8), Utf8Line(lineB, utf8), scratch);
-    else v.numbers.problem = "a line longer than 64 MiB differs";
+    if (!cutA && !cutB)
+      v = JudgePair(&rule, Utf8Line(lineA, utf8), Utf8Line(lineB, utf8), scratch);
+    else
+      v.numbers.problem = "a line longer than 64 MiB differs";
     switch (v.reason) {
-      case PairReason::Equal:
-        break;
-      case PairReason::Date:
-        ++out.date_lines;
-        break;
-      case PairReason::Ignored:
-        ++out.ignored_lines;
-        break;
+      case PairReason::Equal: break;
+      case PairReason::Date: ++out.date_lines; break;
+      case PairReason::Ignored: ++out.ignored_lines; break;
       case PairReason::Numbers:
         ++out.number_lines;
         if (out.max_relative_line == 0 || v.numbers.max_relative > out.max_relative) {
@@ -224,7 +219,8 @@ std::string ExplainOutcome(const RuleOutcome& o, const FileRule& rule) {
     if (o.number_lines > 0 && rule.numbers)
       s = FormatMsg("数值容差内, 最大相对差 %0 第%1行第%2个数, 最大绝对差 %3, 容差 %4",
                     ShortNumber(o.max_relative), static_cast<long long>(o.max_relative_line),
-                    static_cast<long long>(o.max_relative_field), ShortNumber(o.max_absolute), Bounds(*rule.numbers));
+                    static_cast<long long>(o.max_relative_field), ShortNumber(o.max_absolute),
+                    Bounds(*rule.numbers));
     if (o.ignored_lines > 0)
       s += (s.empty() ? "" : "; ") + FormatMsg("忽略%0行", static_cast<long long>(o.ignored_lines));
     if (o.date_lines > 0)
@@ -237,10 +233,11 @@ std::string ExplainOutcome(const RuleOutcome& o, const FileRule& rule) {
   if (o.state != ContentDiffers) return "";
   const NumbersVerdict& n = o.failed.numbers;
   if (n.failed_field > 0)
-    return FormatMsg("第%0行第%1个数超出容差: 标准 %2, 输出 %3, 容差 %4", static_cast<long long>(o.failed_line),
-                     static_cast<long long>(n.failed_field), n.standard_value, n.output_value,
-                     Bounds(*rule.numbers));
-  return FormatMsg("第%0行不同%1", static_cast<long long>(o.failed_line), n.problem.empty() ? "" : ": " + n.problem);
+    return FormatMsg("第%0行第%1个数超出容差: 标准 %2, 输出 %3, 容差 %4",
+                     static_cast<long long>(o.failed_line), static_cast<long long>(n.failed_field),
+                     n.standard_value, n.output_value, Bounds(*rule.numbers));
+  return FormatMsg("第%0行不同%1", static_cast<long long>(o.failed_line),
+                   n.problem.empty() ? "" : ": " + n.problem);
 }
 
 }  // namespace corvala4

@@ -48,7 +48,9 @@ TEST(NumberFieldsTest, ReadsEveryFormEngineeringProgramsPrint) {
 TEST(NumberFieldsTest, ComparesWithinEitherBound) {
   LineFields a, b;
   NumberTolerance rel{1e-5, 0};
-  auto match = [&](const char* x, const char* y, NumberTolerance t) { return CompareNumbers(x, y, t, a, b).match; };
+  auto match = [&](const char* x, const char* y, NumberTolerance t) {
+    return CompareNumbers(x, y, t, a, b).match;
+  };
   EXPECT_TRUE(match("u= 5.110827E-04", "u= 5.110822E-04", rel));
   EXPECT_FALSE(match("u= 5.110827E-04", "u= 5.120822E-04", rel));
   // Numerical zeros pass only by an absolute bound; a relative one alone does not take them.
@@ -173,11 +175,13 @@ TEST_F(RuleCompareTest, AGovernedFileIsDecidedByItsLines) {
   const std::string noisy = "RESULT 1.0\nu= 5.110822E-04\n-2.50000\n";
   EXPECT_EQ(LengthDiffers, StateOf("", standard, noisy));  // without rules: exact
   EXPECT_EQ(Same, StateOf(numeric, standard, noisy));
-  EXPECT_NE(std::string::npos, file->ExplainedStatusText().find("相同 (数值容差内, 最大相对差 9.8e-07 第2行第1个数"))
+  EXPECT_NE(std::string::npos,
+            file->ExplainedStatusText().find("相同 (数值容差内, 最大相对差 9.8e-07 第2行第1个数"))
       << file->ExplainedStatusText();
   // Beyond tolerance: never a pass, and the pair outside it named with both values.
   EXPECT_EQ(ContentDiffers, StateOf(numeric, standard, "RESULT 1.0\nu= 5.2E-04\n-2.5\n"));
-  EXPECT_NE(std::string::npos, file->ExplainedStatusText().find("第2行第1个数超出容差: 标准 5.110827E-04, 输出 5.2E-04"))
+  EXPECT_NE(std::string::npos,
+            file->ExplainedStatusText().find("第2行第1个数超出容差: 标准 5.110827E-04, 输出 5.2E-04"))
       << file->ExplainedStatusText();
   // The numbers of lines decide first, even after a differing pair; line ends do not count.
   EXPECT_EQ(LengthDiffers, StateOf(numeric, standard, "RESULT 9.0\nu= 5.110827E-04\n   -2.5\nmore\n"));
@@ -187,14 +191,17 @@ TEST_F(RuleCompareTest, AGovernedFileIsDecidedByItsLines) {
   EXPECT_EQ(Same, StateOf(numeric, "x 1.50\n", "x 1.5\n"));
   // Date lines stay tolerated; and a rule that fits nothing leaves the exact comparison.
   EXPECT_EQ(Same, StateOf(numeric, "2026年11月20日\n1\n", "2026年12月8日\n1\n"));
-  EXPECT_EQ(LengthDiffers, StateOf("[[files]]\nmatch = \"*.dat\"\nnumbers = { relative = 1 }\n", "1\n", "1.0\n"));
+  EXPECT_EQ(LengthDiffers,
+            StateOf("[[files]]\nmatch = \"*.dat\"\nnumbers = { relative = 1 }\n", "1\n", "1.0\n"));
 }
 
 TEST_F(RuleCompareTest, IgnoredLinesNeedBothSidesToMatch) {
   const std::string rules = "[[files]]\nmatch = \"*.out\"\nignore = ['^ {4}1U(DATE|TIME) ']\n";
-  EXPECT_EQ(Same, StateOf(rules, "    1UTIME              16:33:01\nx\n", "    1UTIME              09:01:59\nx\n"));
+  EXPECT_EQ(Same,
+            StateOf(rules, "    1UTIME              16:33:01\nx\n", "    1UTIME              09:01:59\nx\n"));
   EXPECT_NE(std::string::npos, file->Status().Detail().find("忽略1行"));
-  EXPECT_EQ(ContentDiffers, StateOf(rules, "    1UTIME              16:33:01\nx\n", "    1UTIMEX 09:01:59\nx\n"));
+  EXPECT_EQ(ContentDiffers,
+            StateOf(rules, "    1UTIME              16:33:01\nx\n", "    1UTIMEX 09:01:59\nx\n"));
   // A version line is no time stamp: without a pattern for it, it differs.
   EXPECT_EQ(ContentDiffers, StateOf(rules, "version 2.20\n", "version 2.21\n"));
 }

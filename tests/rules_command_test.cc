@@ -68,13 +68,15 @@ TEST_F(RulesCommandTest, NoisyResultsPassWithRulesAndFailWithout) {
   EXPECT_NE(std::string::npos, diff.out.find("rule [[files]] #1 (match *.out, line 1)")) << diff.out;
   EXPECT_NE(std::string::npos, diff.out.find("\\ tolerated: ignored by the pattern '^ {4}1U(DATE|TIME) '"))
       << diff.out;
-  EXPECT_NE(std::string::npos,
-            diff.out.find("\\ tolerated: numbers within tolerance: largest relative difference 9.8e-07 (field 2)"))
+  EXPECT_NE(
+      std::string::npos,
+      diff.out.find("\\ tolerated: numbers within tolerance: largest relative difference 9.8e-07 (field 2)"))
       << diff.out;
 
   ProgramRun list = Run({"list", "--json"});
   EXPECT_EQ(0, list.status) << list.err;
-  EXPECT_NE(std::string::npos, list.out.find("\"rule\": {\"name\": \"[[files]] #1 (match *.out, line 1)\"")) << list.out;
+  EXPECT_NE(std::string::npos, list.out.find("\"rule\": {\"name\": \"[[files]] #1 (match *.out, line 1)\""))
+      << list.out;
   EXPECT_NE(std::string::npos, list.out.find("corvala4-compare.toml")) << list.out;
 }
 
@@ -94,7 +96,8 @@ TEST_F(RulesCommandTest, BeyondToleranceOrAFailingOutputNeverPasses) {
   EXPECT_EQ("", h.Record());
   std::string junit = ReadFile(report);
   EXPECT_NE(std::string::npos, junit.find("第1行第1个数超出容差: 标准 1.2350E+00, 输出 1.2345E+00")) << junit;
-  EXPECT_NE(std::string::npos, junit.find("its output says it failed:  *ERROR in input deck: card 7")) << junit;
+  EXPECT_NE(std::string::npos, junit.find("its output says it failed:  *ERROR in input deck: card 7"))
+      << junit;
 }
 
 TEST_F(RulesCommandTest, AMistakenRulesFileEndsTheRunBeforeAnyCase) {
@@ -110,8 +113,9 @@ TEST_F(RulesCommandTest, AMistakenRulesFileEndsTheRunBeforeAnyCase) {
 
 TEST_F(RulesCommandTest, TheJobNameOfAProjectIsAPlaceholder) {
   // A solver that takes a job name: it reads NAME.prj itself.
-  ProgramRun run = Run({"run", "-j", "1", "--cases", "noisy", "--exec", "sh -c \". ./{stem}.prj && "
-                                                                        "echo {{{project_stem}}} > job.txt\""});
+  ProgramRun run = Run({"run", "-j", "1", "--cases", "noisy", "--exec",
+                        "sh -c \". ./{stem}.prj && "
+                        "echo {{{project_stem}}} > job.txt\""});
   EXPECT_EQ(1, run.status) << run.out << run.err;  // no rules: the noise differs
   EXPECT_EQ("{p}\n", ReadFile(h.Work("noisy") + "/job.txt"));
 }
@@ -125,12 +129,17 @@ TEST_F(RulesCommandTest, AHostOnPathReadsADefinitionFileNamedExplicitly) {
   WriteFile(std_dir + "/r.out", "result\n");
   WriteFile(defs + "/suite.txt", "TestData;relative to this file\nnoisy,noisy,p.prj,y,1,r.out;\n");
   std::string path = "PATH=" + h.folder + ":" + getenv("PATH");
-  ProgramRun run = RunProgram({"run", "calc", "--definition", defs + "/suite.txt", "-j", "1"}, dir, {}, {path});
+  ProgramRun run =
+      RunProgram({"run", "calc", "--definition", defs + "/suite.txt", "-j", "1"}, dir, {}, {path});
   EXPECT_EQ(0, run.status) << run.out << run.err;
   EXPECT_NE("", ReadFile(defs + "/calc_Test_Ver.txt"));
   EXPECT_EQ("", h.Record());
   ProgramRun status = RunProgram({"status", "calc", "--definition", defs + "/suite.txt"}, dir, {}, {path});
   EXPECT_EQ(0, status.status) << status.out << status.err;
+  ProgramRun approve = RunProgram(
+      {"approve", "calc", "noisy", "--reason", "same", "--definition", defs + "/suite.txt"}, dir, {}, {path});
+  EXPECT_EQ(0, approve.status) << approve.out << approve.err;
+  EXPECT_NE(std::string::npos, ReadFile(defs + "/corvala4-approvals.txt").find("same"));
   ProgramRun missing = RunProgram({"run", "calc", "--definition", defs + "/none.txt"}, dir, {}, {path});
   EXPECT_EQ(2, missing.status);
   EXPECT_NE(std::string::npos, missing.err.find("none.txt' is not there")) << missing.err;

@@ -191,7 +191,9 @@ std::string CodePageName() {
   return MeansUtf8(name) ? "UTF-8" : name;
 }
 
-bool CodePageIsUtf8() { return IsUtf8(CodePageName()); }
+bool CodePageIsUtf8() {
+  return IsUtf8(CodePageName());
+}
 
 std::string ToCodePage(std::string_view utf8) { return ConvertText(utf8, "UTF-8", CodePageName()); }
 
