@@ -127,7 +127,11 @@ TEST_F(RulesCommandTest, AHostOnPathReadsADefinitionFileNamedExplicitly) {
   std::string std_dir = defs + "/TestData/noisy";
   WriteFile(std_dir + "/p.prj", "echo result > r.out\n");
   WriteFile(std_dir + "/r.out", "result\n");
-  WriteFile(defs + "/suite.txt", "TestData;relative to this file\nnoisy,noisy,p.prj,y,1,r.out;\n");
+  WriteFile(defs + "/TestData/changed/p.prj", "echo changed > r.out\n");
+  WriteFile(defs + "/TestData/changed/r.out", "result\n");
+  WriteFile(
+      defs + "/suite.txt",
+      "TestData;relative to this file\nnoisy,noisy,p.prj,y,1,r.out;\nchanged,changed,p.prj,n,1,r.out;\n");
   std::string path = "PATH=" + h.folder + ":" + getenv("PATH");
   ProgramRun run =
       RunProgram({"run", "calc", "--definition", defs + "/suite.txt", "-j", "1"}, dir, {}, {path});
@@ -137,9 +141,10 @@ TEST_F(RulesCommandTest, AHostOnPathReadsADefinitionFileNamedExplicitly) {
   ProgramRun status = RunProgram({"status", "calc", "--definition", defs + "/suite.txt"}, dir, {}, {path});
   EXPECT_EQ(0, status.status) << status.out << status.err;
   ProgramRun approve = RunProgram(
-      {"approve", "calc", "noisy", "--reason", "same", "--definition", defs + "/suite.txt"}, dir, {}, {path});
+      {"approve", "calc", "changed", "--reason", "deliberate", "--definition", defs + "/suite.txt"}, dir, {},
+      {path});
   EXPECT_EQ(0, approve.status) << approve.out << approve.err;
-  EXPECT_NE(std::string::npos, ReadFile(defs + "/corvala4-approvals.txt").find("same"));
+  EXPECT_NE(std::string::npos, ReadFile(defs + "/corvala4-approvals.txt").find("deliberate"));
   ProgramRun missing = RunProgram({"run", "calc", "--definition", defs + "/none.txt"}, dir, {}, {path});
   EXPECT_EQ(2, missing.status);
   EXPECT_NE(std::string::npos, missing.err.find("none.txt' is not there")) << missing.err;
