@@ -40,7 +40,7 @@ class OutputFileStatus {
   /// checker's verdict); empty for a file that no rule governs.
   const std::string& Detail() const { return detail_; }
   /// The text and, when there is one, the detail in brackets: "相同 (数值容差内, ...)".
-  std::string ExplainedText() const;
+  CORVALA4_WINDOWS_API std::string ExplainedText() const;
 
   std::string StandardPath() const;
   std::string OutputPath() const;

@@ -110,6 +110,24 @@ std::string PairReasonText(const PairVerdict& v) {
   return v.numbers.problem;
 }
 
+PairJudge RuleJudge(const FileRule* rule) {
+  auto scratch = std::make_shared<JudgeScratch>();
+  return [rule, scratch](std::string_view standard, std::string_view output) -> std::optional<std::string> {
+    PairVerdict v = JudgePair(rule, standard, output, *scratch);
+    switch (v.reason) {
+      case PairReason::Equal: return "相同";
+      case PairReason::Date: return "日期行";
+      case PairReason::Ignored: return "忽略: " + v.pattern->text;
+      case PairReason::Numbers:
+        return FormatMsg("数值容差内: 最大相对差 %0 第%1个数, 最大绝对差 %2",
+                         ShortNumber(v.numbers.max_relative), static_cast<long long>(v.numbers.field),
+                         ShortNumber(v.numbers.max_absolute));
+      case PairReason::Differs: break;
+    }
+    return std::nullopt;
+  };
+}
+
 RuleOutcome CompareUnderRule(const FileRule& rule, const std::string& standardPath,
                              const std::string& outputPath, size_t blockSize) {
   RuleOutcome out;

@@ -11,6 +11,7 @@
 #include "results/line_compare.h"
 #include "results/number_fields.h"
 #include "results/output_file.h"
+#include "results/paired_lines.h"
 
 namespace corvala4 {
 
@@ -36,6 +37,10 @@ PairVerdict JudgePair(const FileRule* rule, std::string_view standard, std::stri
 /// The account of one tolerated pair, as diff marks it: "date line (年…月…日)",
 /// "ignore '^ {4}1UTIME'", "numbers within tolerance: largest relative 3.1e-06, absolute 2e-09".
 std::string PairReasonText(const PairVerdict& verdict);
+
+/// The compare view's judge of a file under its rule (none: the plain comparison), with the
+/// reasons in the windows' words: "日期行", "忽略: ^ {4}1UTIME", "数值容差内: 最大相对差 3.1e-06".
+CORVALA4_WINDOWS_API PairJudge RuleJudge(const FileRule* rule);
 
 /// What the comparison of one file under a rule found.
 struct RuleOutcome {

@@ -258,6 +258,20 @@ TEST_F(RuleCompareTest, TheCheckerDecidesWhatTheLinesCannot) {
                              {{"folder", "a"}, {"name", "x.out"}}));
 }
 
+TEST_F(RuleCompareTest, TheCompareViewMarksWhatTheRuleAccepts) {
+  WriteFile(Std("r.toml"), "[[files]]\nmatch = \"*.out\"\nignore = ['^T ']\nnumbers = { relative = 1e-5 }\n");
+  auto rules = CompareRules::Load(Std("r.toml"));
+  PairJudge judge = RuleJudge(&rules->Files()[0]);
+  EXPECT_EQ("数值容差内: 最大相对差 1e-06 第1个数, 最大绝对差 1e-06",
+            judge("x 1.000001", "x 1.0").value_or(""));
+  EXPECT_EQ("忽略: ^T ", judge("T 12:00", "T 13:00").value_or(""));
+  EXPECT_EQ("日期行", judge("2026年1月2日", "x").value_or(""));
+  EXPECT_FALSE(judge("x 1.1", "x 1.0"));
+  PairJudge plain = RuleJudge(nullptr);
+  EXPECT_FALSE(plain("x 1.000001", "x 1.0"));
+  EXPECT_EQ("日期行", plain("2026年1月2日", "x").value_or(""));
+}
+
 TEST_F(RuleCompareTest, AMistakenRulesFileStopsTheRunBeforeAnythingIsMarked) {
   WriteFile(Std("corvala4-compare.toml"), "[[files]]\nmatch = \"*.out\"\nnumbers = { relative = -1 }\n");
   MakeCase("C1", {"r.out"});

@@ -9,6 +9,7 @@
 
 #include "results/output_file.h"
 #include "results/paired_lines.h"
+#include "results/rule_compare.h"
 #include "ui/design.h"
 #include "ui/pair_view.h"
 
@@ -73,19 +74,21 @@ frm对比::frm对比() {
 frm对比::~frm对比() = default;
 
 void frm对比::ShowForFile(OutputFile& file) {
-  Load(file.Name(), file.OutputPath(), file.StandardPath(), file.StatusText());
+  // Pairs marked as the file's comparison rule accepts them, and the state with its reason.
+  Load(file.Name(), file.OutputPath(), file.StandardPath(), file.ExplainedStatusText(),
+       RuleJudge(file.Rule()));
   CentreOnOwner(this, OwnerWindow());
   exec();
 }
 
 void frm对比::Load(const std::string& name, const std::string& outputPath, const std::string& standardPath,
-                   const std::string& state) {
+                   const std::string& state, PairJudge judge) {
   scan_->stop();
   view_->SetLines(nullptr, {}, {});
   lines_.reset();
   setWindowTitle(QString::fromStdString("对比输出文件'" + name + "'"));
   state_ = state;
-  lines_ = std::make_unique<PairedLines>(outputPath, standardPath);
+  lines_ = std::make_unique<PairedLines>(outputPath, standardPath, std::move(judge));
   // The first rows at once; the rest while the user looks at them.
   lines_->Scan(kSliceSeconds);
   view_->SetLines(lines_.get(), QString::fromStdString("生成结果: " + outputPath),

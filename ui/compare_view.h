@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "results/paired_lines.h"
+
 class QLabel;
 class QPushButton;
 class QStatusBar;
@@ -30,7 +32,7 @@ class frm对比 : public QDialog {
   /// Loads the window for a pair of files without showing it. `state` is the comparison's word
   /// for the pair ("内容不同").
   void Load(const std::string& name, const std::string& outputPath, const std::string& standardPath,
-            const std::string& state);
+            const std::string& state, PairJudge judge = DateLineJudge());
 
   /// The next and the previous block of differing rows.
   void NextDifference();

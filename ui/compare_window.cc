@@ -109,7 +109,7 @@ void frm比较::Form_Load() {
       int n = lv输出文件->topLevelItemCount() + 1;
       QString number = QString("%1").arg(n, 3, 10, QChar('0'));
       auto* item = new QTreeWidgetItem(
-          {number, QString::fromStdString(file->Name()), QString::fromStdString(file->StatusText())});
+          {number, QString::fromStdString(file->Name()), QString::fromStdString(file->ExplainedStatusText())});
       item->setData(0, Qt::UserRole, QString::fromStdString(file->Name()));
       lv输出文件->addTopLevelItem(item);
     }
