@@ -5,6 +5,8 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "foundation/platform/descriptor.h"
 #include "results/line_compare.h"
 
@@ -46,6 +48,31 @@ void BlockReader::Fill(int64_t pos) {
     len_ += static_cast<size_t>(got);
   }
   eof_ = len_ < cap_;
+}
+
+size_t CommonPrefix(const char* a, const char* b, size_t n) {
+  constexpr size_t kStep = 16384;
+  size_t i = 0;
+  while (i < n) {
+    size_t m = std::min(kStep, n - i);
+    if (memcmp(a + i, b + i, m) != 0) {
+      while (a[i] == b[i]) ++i;
+      return i;
+    }
+    i += m;
+  }
+  return n;
+}
+
+size_t SafeLineEnd(const char* p, size_t m) {
+  if (m == 0) return 0;
+  if (p[m - 1] == '\n') return m;
+  size_t limit = m - 1;
+  const char* lf = static_cast<const char*>(memrchr(p, '\n', limit));
+  size_t from = lf ? static_cast<size_t>(lf - p) + 1 : 0;
+  const char* cr = static_cast<const char*>(memrchr(p + from, '\r', limit - from));
+  if (cr) return static_cast<size_t>(cr - p) + 1;
+  return from;
 }
 
 size_t FindTerminator(std::string_view v) {

@@ -44,6 +44,13 @@ class BlockReader {
   bool eof_ = false;  // the file ends at base_ + len_
 };
 
+/// Length of the common start of a and b (n bytes at most).
+size_t CommonPrefix(const char* a, const char* b, size_t n);
+
+/// Where the last line lying wholly inside the equal bytes p[0, m) ends (0: none); a CR as the
+/// last equal byte does not count, since the byte after it decides between CR and CR LF.
+size_t SafeLineEnd(const char* p, size_t m);
+
 /// First CR or LF in v, or v.size().
 size_t FindTerminator(std::string_view v);
 

@@ -15,34 +15,6 @@ namespace {
 /// Longest line judged under a rule; a longer one that differs is a difference.
 constexpr size_t kLongestLine = size_t{64} << 20;
 
-/// Length of the common start of a and b (n bytes at most).
-size_t CommonPrefix(const char* a, const char* b, size_t n) {
-  constexpr size_t kStep = 16384;
-  size_t i = 0;
-  while (i < n) {
-    size_t m = std::min(kStep, n - i);
-    if (memcmp(a + i, b + i, m) != 0) {
-      while (a[i] == b[i]) ++i;
-      return i;
-    }
-    i += m;
-  }
-  return n;
-}
-
-/// Where the last line lying wholly inside the equal bytes ends (0: none); a CR as the last
-/// equal byte does not count, since the byte after it decides between CR and CR LF.
-size_t SafeLineEnd(const char* p, size_t m) {
-  if (m == 0) return 0;
-  if (p[m - 1] == '\n') return m;
-  size_t limit = m - 1;
-  const char* lf = static_cast<const char*>(memrchr(p, '\n', limit));
-  size_t from = lf ? static_cast<size_t>(lf - p) + 1 : 0;
-  const char* cr = static_cast<const char*>(memrchr(p + from, '\r', limit - from));
-  if (cr) return static_cast<size_t>(cr - p) + 1;
-  return from;
-}
-
 /// Lines that end inside p[0, m): every LF, and every CR that no LF follows inside the
 /// range. A CR as the last byte is left to the caller, as the next byte decides it.
 int64_t EndedLines(const char* p, size_t m) {
