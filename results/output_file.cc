@@ -62,7 +62,11 @@ void OutputFileStatus::Refresh() {
     state = StandardMissing;
   else if (!FSO().FileExists(OutputPath()))
     state = OutputMissing;
-  else if (rule)
+  else if (!InsideTestData()) {
+    // What a link leading elsewhere holds vouches for nothing: it never passes.
+    state = ContentDiffers;
+    detail = "输出文件或标准文件是指向测试数据之外的链接, 未比较";
+  } else if (rule)
     state = RefreshUnderRule(*rule, detail);
   else if (!SameLength())
     state = LengthDiffers;
@@ -72,6 +76,15 @@ void OutputFileStatus::Refresh() {
     state = Same;
   state_ = state;
   detail_ = std::move(detail);
+}
+
+bool OutputFileStatus::InsideTestData() const {
+  const TestCaseImpl* tc = Owner().Owner();
+  if (!tc || !tc->Owner()) return true;
+  const RunContext& context = tc->Context();
+  std::string work = context.StandardFolder() + "_make";
+  return LeadsInto(StandardPath(), context.StandardFolder(), work) &&
+         LeadsInto(OutputPath(), context.StandardFolder(), work);
 }
 
 OutputFileState OutputFileStatus::RefreshUnderRule(const FileRule& rule, std::string& detail) const {

@@ -50,6 +50,8 @@ class OutputFileStatus {
 
  private:
   const OutputFile& Owner() const;
+  /// Both files lie in the test data, whatever links lead to them.
+  bool InsideTestData() const;
   /// The state under a rule, and its detail.
   OutputFileState RefreshUnderRule(const FileRule& rule, std::string& detail) const;
 

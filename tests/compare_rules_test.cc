@@ -272,6 +272,27 @@ TEST_F(RuleCompareTest, TheCompareViewMarksWhatTheRuleAccepts) {
   EXPECT_EQ("日期行", plain("2026年1月2日", "x").value_or(""));
 }
 
+TEST_F(RuleCompareTest, AnOutputThatIsALinkLeadingOutNeverPasses) {
+  // A calculation that leaves its output as a link to a file elsewhere with the right content.
+  std::string outside = env.dir() / "elsewhere.out";
+  for (const std::string& rules : {std::string(), numeric}) {
+    unlink(Work("C1/r.out").c_str());
+    EXPECT_EQ(Same, StateOf(rules, "1.0\n", "1.0\n"));
+    WriteFile(outside, "1.0\n");
+    unlink(Work("C1/r.out").c_str());
+    ASSERT_EQ(0, symlink(outside.c_str(), Work("C1/r.out").c_str()));
+    file->Compare();
+    EXPECT_EQ(ContentDiffers, file->State()) << rules;
+    EXPECT_NE(std::string::npos, file->Status().Detail().find("测试数据之外")) << rules;
+  }
+  // A link that stays inside the test data is compared as its target.
+  unlink(Work("C1/r.out").c_str());
+  WriteFile(Work("C1/target.out"), "1.0\n");
+  ASSERT_EQ(0, symlink("target.out", Work("C1/r.out").c_str()));
+  file->Compare();
+  EXPECT_EQ(Same, file->State());
+}
+
 TEST_F(RuleCompareTest, AMistakenRulesFileStopsTheRunBeforeAnythingIsMarked) {
   WriteFile(Std("corvala4-compare.toml"), "[[files]]\nmatch = \"*.out\"\nnumbers = { relative = -1 }\n");
   MakeCase("C1", {"r.out"});
