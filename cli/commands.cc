@@ -302,6 +302,9 @@ int RunCommand(const RunOptions& o, std::FILE* out, std::FILE* err) {
   RequireWritableReport("--junit", o.junit);
   RequireWritableReport("--html", o.html);
   if (!o.junit.empty() && o.junit == o.html) throw CommandError(2, "--junit and --html name the same file");
+  // Gone before anything else, so that a run killed at any moment leaves no earlier run's report.
+  RemoveReport(o.junit);
+  RemoveReport(o.html);
   HostSession session(o.host);
   TesterCore& core = session.Core();
   // Taken before the signals are caught: Ctrl-C while it waits ends the program at once.
@@ -318,8 +321,6 @@ int RunCommand(const RunOptions& o, std::FILE* out, std::FILE* err) {
     return passed ? 0 : 1;
   }
   BuildIdentity build = IdentifyBuild(session.Host());
-  RemoveReport(o.junit);
-  RemoveReport(o.html);
 
   StopSignals stop;
   ProgressDisplay display(out, LiveLineAllowed(out), err, o.color);

@@ -118,6 +118,11 @@ TEST_F(ReplacementJournal, ReplacesEverythingOrUndoesEverything) {
   EXPECT_NE(RecoverReplacement(standard), "");
   EXPECT_FALSE(Exists(ReplacementJournalOf(standard)));
   EXPECT_EQ(RecoverReplacement(standard), "");
+  // Killed before its journal's temporary was renamed: the temporary goes, nothing else changes.
+  WriteFile(ReplacementJournalOf(standard) + ".corvala4-new", "corvala4 replacement 1\n3:");
+  EXPECT_EQ(RecoverReplacement(standard), "");
+  EXPECT_EQ(Temporaries(dir.path()), std::vector<std::string>{});
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(ReadFile(files[i].target), "old " + std::to_string(i) + "\n");
 }
 
 TEST_F(ReplacementJournal, AKillAtAnyMomentIsFinishedOrUndoneByTheNext) {

@@ -42,6 +42,12 @@ TEST(RunSafety, AKilledRunnerLeavesNoCalculationAndNoStaleReport) {
   // The passing report of the run before does not stand for this one.
   EXPECT_FALSE(Exists(report));
   EXPECT_FALSE(Exists(html));
+  // Nor does it for a run that cannot even begin.
+  WriteFile(report, "<stale/>");
+  WriteFile(html, "<stale/>");
+  EXPECT_EQ(RunProgram({"run", dir / "no-such-host", "--junit", report, "--html", html}, dir).status, 2);
+  EXPECT_FALSE(Exists(report));
+  EXPECT_FALSE(Exists(html));
 }
 
 TEST(RunSafety, ReportPathsAndLimitsAreCheckedBeforeAnyCaseRuns) {

@@ -14,5 +14,9 @@ int MakeFolders(const std::string& folder);
 /// Writes the content to a temporary file beside path and renames it over path; an existing
 /// file keeps its permissions, a new one gets newMode. 0 or an errno; path is untouched on failure.
 int ReplaceFileAtomically(const std::string& path, const std::string& content, mode_t newMode);
+/// The same through a temporary of a fixed name (any file of that name is replaced), so that one
+/// left by a killed writer can be found and removed.
+int ReplaceFileThrough(const std::string& temp, const std::string& path, const std::string& content,
+                       mode_t newMode);
 
 }  // namespace corvala4

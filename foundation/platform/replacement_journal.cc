@@ -108,8 +108,10 @@ std::optional<Journal> Decode(const std::string& in) {
   return j;
 }
 
+/// Written under a temporary's name that recovery knows and removes if the writer is killed.
 int WriteJournal(const std::string& folder, const Journal& j) {
-  int e = ReplaceFileAtomically(ReplacementJournalOf(folder), Encode(j), 0644);
+  std::string path = ReplacementJournalOf(folder);
+  int e = ReplaceFileThrough(path + std::string(kTempSuffix), path, Encode(j), 0644);
   if (e == 0) SyncFolder(folder);
   return e;
 }
@@ -242,6 +244,8 @@ ReplaceResult ReplaceAll(const std::string& journalFolder, const std::vector<Rep
 
 std::string RecoverReplacement(const std::string& journalFolder) {
   std::string path = ReplacementJournalOf(journalFolder);
+  // A journal whose writing was cut short: the one in place (if any) still tells what holds.
+  unlink((path + std::string(kTempSuffix)).c_str());
   std::string content;
   if (ReadWholeFile(path, content) != 0) return "";
   std::optional<Journal> j = Decode(content);
