@@ -15,7 +15,6 @@
 #include "cli/build_identity.h"
 #include "cli/case_runner.h"
 #include "cli/host_session.h"
-#include "cli/html_report.h"
 #include "cli/local_executor.h"
 #include "cli/progress_display.h"
 #include "cli/stop_signals.h"
@@ -28,7 +27,9 @@
 #include "model/test_case.h"
 #include "model/test_cases.h"
 #include "results/compare_rules.h"
+#include "results/html_report.h"
 #include "results/junit_report.h"
+#include "results/outcome_tally.h"
 #include "results/output_files.h"
 #include "results/tester_status.h"
 
@@ -360,21 +361,14 @@ int RunCommand(const RunOptions& o, std::FILE* out, std::FILE* err) {
   }
   if (!report_error.empty()) throw CommandError(2, report_error);
 
-  size_t passed = 0, not_passed = 0, failed = 0, missing = 0, other = 0;
-  for (const CaseResult& c : run.cases) {
-    switch (c.outcome) {
-      case CaseOutcome::Passed: ++passed; break;
-      case CaseOutcome::NotPassed: ++not_passed; break;
-      case CaseOutcome::CalculationFailed: ++failed; break;
-      case CaseOutcome::FolderMissing: ++missing; break;
-      default: ++other;
-    }
-  }
-  std::string summary = "summary: " + Plural(run.cases.size(), "case", "cases") + ", " +
-                        std::to_string(passed) + " passed, " + std::to_string(not_passed) + " not passed, " +
-                        std::to_string(failed) + " failed to calculate";
-  if (missing) summary += ", " + std::to_string(missing) + " without a case folder";
-  if (other) summary += ", " + std::to_string(other) + " with errors or stopped";
+  OutcomeTally tally = Tally(run.cases);
+  std::string summary = "summary: " + Plural(tally.cases, "case", "cases") + ", " +
+                        std::to_string(tally.passed) + " passed, " + std::to_string(tally.not_passed) +
+                        " not passed, " + std::to_string(tally.calculation_failed) + " failed to calculate";
+  if (tally.folder_missing) summary += ", " + std::to_string(tally.folder_missing) + " without a case folder";
+  if (int other = tally.step_failed + tally.stopped)
+    summary += ", " + std::to_string(other) + " with errors or stopped";
+  if (tally.not_run) summary += ", " + std::to_string(tally.not_run) + " not run";
   summary += "; in " + std::to_string(static_cast<long>(run.seconds + 0.5)) + " s";
   std::fprintf(out, "%s\n", summary.c_str());
 

@@ -45,20 +45,6 @@ std::vector<std::string> FilesBelow(const fs::path& folder) {
   return files;
 }
 
-std::string Escaped(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
 /// A name the TXT form reads back as written: no "/", ",", ";", no line break, no edge spaces.
 bool FitsTxt(const std::string& text) {
   return !text.empty() && text.find_first_of("/,;\r\n\t") == std::string::npos && text.front() != ' ' &&
@@ -186,14 +172,14 @@ int InitCommand(const InitOptions& o, std::FILE* out, std::FILE* err) {
     }
     text = ToCodePage(text);
   } else {
-    text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<自测试配置>\n  <自测试标准目录>" + Escaped(named) +
+    // Every attribute in double quotes: an apostrophe stays as it is.
+    auto E = [](const std::string& t) { return MarkupEscaped(t, false); };
+    text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<自测试配置>\n  <自测试标准目录>" + E(named) +
            "</自测试标准目录>\n";
     for (const NewCase& c : cases) {
-      text += "  <自测试算例 名称=\"" + Escaped(c.folder) + "\" 目录=\"" + Escaped(c.folder) +
-              "\" 工程文件=\"" + Escaped(c.project) + "\" 必测=\"" + (c.mandatory ? "y" : "n") +
-              "\" 功能代号=\"0\">\n";
-      for (const std::string& f : c.outputs)
-        text += "    <输出文件 保留=\"n\">" + Escaped(f) + "</输出文件>\n";
+      text += "  <自测试算例 名称=\"" + E(c.folder) + "\" 目录=\"" + E(c.folder) + "\" 工程文件=\"" +
+              E(c.project) + "\" 必测=\"" + (c.mandatory ? "y" : "n") + "\" 功能代号=\"0\">\n";
+      for (const std::string& f : c.outputs) text += "    <输出文件 保留=\"n\">" + E(f) + "</输出文件>\n";
       text += "  </自测试算例>\n";
     }
     text += "</自测试配置>\n";

@@ -78,4 +78,20 @@ std::string UpperText(std::string_view utf8) {
   return out;
 }
 
+std::string MarkupEscaped(std::string_view text, bool apostrophe) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += apostrophe ? "&#39;" : "'"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
 }  // namespace corvala4

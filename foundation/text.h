@@ -50,4 +50,8 @@ std::optional<std::string> ReadQuoted(std::string_view text, size_t& at, Unescap
 /// bytes that are not UTF-8 stay as they are.
 std::string UpperText(std::string_view utf8);
 
+/// Text for XML or HTML: &, <, > and " written as entities, and ' too unless `apostrophe`
+/// is false (a file whose attribute values are all in double quotes keeps it as it is).
+std::string MarkupEscaped(std::string_view text, bool apostrophe = true);
+
 }  // namespace corvala4

@@ -1,26 +1,17 @@
 #include "results/junit_report.h"
 
 #include <libxml/xmlwriter.h>
-#include <string.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <memory>
 
 #include "foundation/errors.h"
-#include "foundation/format_msg.h"
-#include "foundation/platform/atomic_file.h"
-#include "foundation/platform/code_page.h"
+#include "results/outcome_tally.h"
+#include "results/report_text.h"
 
 namespace corvala4 {
 
 namespace {
-
-std::string Seconds(double s) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.3f", s < 0 ? 0.0 : s);
-  return buf;
-}
 
 std::string IsoTime(std::time_t t) { return LocalTimeText(t, "%Y-%m-%dT%H:%M:%S"); }
 
@@ -28,19 +19,6 @@ std::string BaseName(const std::string& path) {
   size_t slash = path.find_last_of('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
-
-}  // namespace
-
-std::string ShownLine(const std::optional<std::string>& line) {
-  if (!line) return "(文件已结束)";
-  constexpr size_t kShown = 300;
-  if (line->size() <= kShown) return *line;
-  size_t cut = kShown;
-  while (cut > 0 && (static_cast<unsigned char>((*line)[cut]) & 0xC0) == 0x80) --cut;
-  return line->substr(0, cut) + "…";
-}
-
-namespace {
 
 struct WriterFree {
   void operator()(xmlTextWriter* w) const { xmlFreeTextWriter(w); }
@@ -82,67 +60,16 @@ class Xml {
   std::unique_ptr<xmlTextWriter, WriterFree> w_;
 };
 
-std::string FactsText(const CaseResult& c) {
-  std::string text;
-  for (const auto& [key, value] : c.facts) text += (text.empty() ? "" : ", ") + key + " " + value;
-  return text;
-}
-
 }  // namespace
 
-std::string XmlSafe(const std::string& text) {
-  std::string utf8 = ScalarValuesOnly(text);
-  std::string out;
-  out.reserve(utf8.size());
-  for (size_t i = 0; i < utf8.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(utf8[i]);
-    if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') continue;
-    // U+FFFE and U+FFFF (EF BF BE, EF BF BF) are not characters XML allows.
-    if (c == 0xEF && i + 2 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) == 0xBF &&
-        (static_cast<unsigned char>(utf8[i + 2]) & 0xFE) == 0xBE) {
-      i += 2;
-      continue;
-    }
-    out += static_cast<char>(c);
-  }
-  return out;
-}
-
-std::string FailureDetails(const CaseResult& c) {
-  std::string text;
-  for (const FileResult& f : c.files) {
-    text += f.name + ": " + ExplainedState(f) + "\n";
-    if (!f.differences.empty()) {
-      const LinePair& first = f.differences.front();
-      text += FormatMsg("  第%0行不同\n", static_cast<long long>(first.number));
-      text += "  标准: " + ShownLine(first.standard) + "\n";
-      text += "  输出: " + ShownLine(first.output) + "\n";
-    } else if (f.state == LengthDiffers || f.state == ContentDiffers) {
-      text += f.problem.empty() ? "  各行相同, 只是行尾不同\n" : "  " + f.problem + "\n";
-    }
-  }
-  return text;
-}
-
 std::string JUnitXml(const RunResult& run) {
-  int failures = 0, errors = 0, skipped = 0;
-  for (const CaseResult& c : run.cases) {
-    switch (c.outcome) {
-      case CaseOutcome::NotPassed: ++failures; break;
-      case CaseOutcome::CalculationFailed:
-      case CaseOutcome::Error:
-      case CaseOutcome::Stopped: ++errors; break;
-      case CaseOutcome::FolderMissing:
-      case CaseOutcome::NotRun: ++skipped; break;
-      case CaseOutcome::Passed: break;
-    }
-  }
+  OutcomeTally tally = Tally(run.cases);
   auto counts = [&](Xml& x) {
-    x.Attr("tests", std::to_string(run.cases.size()));
-    x.Attr("failures", std::to_string(failures));
-    x.Attr("errors", std::to_string(errors));
-    x.Attr("skipped", std::to_string(skipped));
-    x.Attr("time", Seconds(run.seconds));
+    x.Attr("tests", std::to_string(tally.cases));
+    x.Attr("failures", std::to_string(tally.failures));
+    x.Attr("errors", std::to_string(tally.errors));
+    x.Attr("skipped", std::to_string(tally.skipped));
+    x.Attr("time", SecondsText(run.seconds, 3));
   };
   char host[256] = "";
   gethostname(host, sizeof host - 1);
@@ -172,28 +99,25 @@ std::string JUnitXml(const RunResult& run) {
     x.Open("testcase");
     x.Attr("name", c.caption);
     x.Attr("classname", classname);
-    x.Attr("time", Seconds(c.seconds));
+    x.Attr("time", SecondsText(c.seconds, 3));
     std::string facts = FactsText(c);
-    switch (c.outcome) {
-      case CaseOutcome::Passed: break;
-      case CaseOutcome::NotPassed:
+    switch (KindOf(c.outcome)) {
+      case OutcomeKind::Passed: break;
+      case OutcomeKind::Failure:
         x.Open("failure");
         x.Attr("type", OutcomeText(c.outcome));
         x.Attr("message", FailureSummary(c));
         x.Text(FailureDetails(c));
         x.Close();
         break;
-      case CaseOutcome::CalculationFailed:
-      case CaseOutcome::Error:
-      case CaseOutcome::Stopped:
+      case OutcomeKind::Error:
         x.Open("error");
         x.Attr("type", OutcomeText(c.outcome));
         x.Attr("message", c.reason);
         x.Text(c.reason + (facts.empty() ? "" : " (" + facts + ")") + "\n");
         x.Close();
         break;
-      case CaseOutcome::FolderMissing:
-      case CaseOutcome::NotRun:
+      case OutcomeKind::Skipped:
         x.Open("skipped");
         x.Attr("message", c.reason);
         x.Close();
@@ -218,11 +142,7 @@ std::string JUnitXml(const RunResult& run) {
 }
 
 void WriteJUnitReport(const RunResult& run, const std::string& path) {
-  if (int e = ReplaceFileAtomically(path, JUnitXml(run), 0644); e != 0)
-    throw Error(e == ENOENT   ? err::PathNotFound
-                : e == EACCES ? err::PermissionDenied
-                              : err::DeviceIO,
-                kModuleSource, FormatMsg("无法写入测试报告'%0': %1", path, strerror(e)));
+  WriteReportFile(path, JUnitXml(run));
 }
 
 }  // namespace corvala4

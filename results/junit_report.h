@@ -16,12 +16,4 @@ std::string JUnitXml(const RunResult& run);
 /// half of it; fails with an Error naming the file.
 void WriteJUnitReport(const RunResult& run, const std::string& path);
 
-/// Text with what XML 1.0 cannot hold (control characters but tab and line ends) left out.
-std::string XmlSafe(const std::string& utf8);
-
-/// A line as a report shows it: cut where it would flood the page; "(文件已结束)" past the end.
-std::string ShownLine(const std::optional<std::string>& line);
-/// Every output file with its state and first difference, several lines.
-std::string FailureDetails(const CaseResult& c);
-
 }  // namespace corvala4

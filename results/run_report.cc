@@ -2,11 +2,11 @@
 
 #include "corvala4/test_case.h"
 #include "foundation/errors.h"
-#include "foundation/format_msg.h"
 #include "foundation/run_context.h"
 #include "model/path_guard.h"
 #include "model/test_case.h"
 #include "results/output_files.h"
+#include "results/report_text.h"
 
 namespace corvala4 {
 
@@ -29,30 +29,6 @@ std::string LocalTimeText(std::time_t t, const char* format) {
   char buf[64];
   std::strftime(buf, sizeof buf, format, &tm);
   return buf;
-}
-
-std::string FailureSummary(const CaseResult& c) {
-  std::string text;
-  for (const FileResult& f : c.files) {
-    if (f.state == Same) continue;
-    text += (text.empty() ? "" : "; ") + f.name + ": " + OutputFileStateText(f.state);
-    if (!f.detail.empty())
-      text += " (" + f.detail + ")";
-    else if (!f.differences.empty())
-      text += FormatMsg(", 第%0行", static_cast<long long>(f.differences.front().number));
-  }
-  return text;
-}
-
-std::string ExplainedState(const FileResult& f) {
-  return OutputFileStateText(f.state) + (f.detail.empty() ? "" : " (" + f.detail + ")");
-}
-
-std::string ToleranceNotes(const CaseResult& c) {
-  std::string text;
-  for (const FileResult& f : c.files)
-    if (f.state == Same && !f.detail.empty()) text += f.name + ": " + ExplainedState(f) + "\n";
-  return text;
 }
 
 void DecideCompared(CaseResult& r, TestCase& tc) {

@@ -81,17 +81,6 @@ std::string LocalTimeText(std::time_t t, const char* format = "%Y-%m-%d %H:%M:%S
 /// pass marker is there, else NotPassed with the outputs that differ as the reason.
 void DecideCompared(CaseResult& r, TestCase& tc);
 
-/// The short account of a case that did not pass ("forces.out: 内容不同, 第4行" ...): each
-/// output that is not the same, for messages and summaries.
-std::string FailureSummary(const CaseResult& c);
-
-/// The state of a file with how its rule decided it: "相同 (数值容差内, ...)".
-std::string ExplainedState(const FileResult& f);
-
-/// For a case whose outputs passed under comparison rules: one line per file that a rule
-/// let pass with differences, saying the largest one and its bound; empty otherwise.
-std::string ToleranceNotes(const CaseResult& c);
-
 /// The states of a case's output files as its last comparison left them, each that
 /// differs with its first `differences` differing pairs of lines. Needs the case's open context.
 std::vector<FileResult> DescribeOutputs(TestCaseImpl& tc, int differences = 5);

@@ -1,4 +1,4 @@
-#include "cli/html_report.h"
+#include "results/html_report.h"
 
 #include <gtest/gtest.h>
 

@@ -168,7 +168,8 @@ TEST(RunCommand, InterruptStopsEveryCalculationAndRecordsNothing) {
   // Markers from an earlier run: a stopped case loses its marker, a case never started keeps it.
   for (const char* c : {"slow1", "slow2", "later"}) WriteFile(h.Standard(c) + "/calc_p_1_Passed.txt", "x");
 
-  ProgramRun run = RunProgram({"run", h.host, "-j", "2", "--junit", dir / "r.xml"}, dir, [&](int pid) {
+  ProgramRun run = RunProgram({"run", h.host, "-j", "2", "--junit", dir / "r.xml", "--html", dir / "r.html"},
+                              dir, [&](int pid) {
     for (int i = 0;
          i < 200 && !(Exists(h.Work("slow1") + "/started") && Exists(h.Work("slow2") + "/started")); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -186,6 +187,18 @@ TEST(RunCommand, InterruptStopsEveryCalculationAndRecordsNothing) {
   ASSERT_EQ(outcomes.size(), 4u);
   EXPECT_EQ(outcomes[1].rfind("slow1:error:stopped by SIGINT", 0), 0u) << outcomes[1];
   EXPECT_EQ(outcomes[3].rfind("later:skipped:not run", 0), 0u) << outcomes[3];
+  // The summary, the JUnit counts and the page count alike: the case never started is not
+  // one with an error.
+  EXPECT_NE(run.out.find("summary: 4 cases, 1 passed, 0 not passed, 0 failed to calculate, 2 with errors or "
+                         "stopped, 1 not run; in "),
+            std::string::npos)
+      << run.out;
+  XmlDocument junit(dir / "r.xml");
+  EXPECT_EQ(junit.Value("/testsuites/@errors"), "2");
+  EXPECT_EQ(junit.Value("/testsuites/@skipped"), "1");
+  XmlDocument html(dir / "r.html", true);
+  EXPECT_EQ(html.Values("//table[3]/tr/td[5]/@class"),
+            (std::vector<std::string>{"state ok", "state bad", "state bad", "state warn"}));
 }
 
 TEST(RunCommand, FailedRunsOnlyTheCasesWithoutAMarker) {

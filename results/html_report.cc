@@ -1,16 +1,12 @@
-#include "cli/html_report.h"
-
-#include <string.h>
+#include "results/html_report.h"
 
 #include <algorithm>
-#include <cstdio>
 
-#include "cli/build_identity.h"
-#include "cli/command_error.h"
-#include "foundation/platform/atomic_file.h"
-#include "results/junit_report.h"
+#include "foundation/text.h"
+#include "results/outcome_tally.h"
+#include "results/report_text.h"
 
-namespace corvala4::cli {
+namespace corvala4 {
 
 namespace {
 
@@ -37,26 +33,21 @@ mark { background: #ffd24d; }
 )";
 
 std::string StateClass(CaseOutcome outcome) {
-  switch (outcome) {
-    case CaseOutcome::Passed: return "ok";
-    case CaseOutcome::FolderMissing:
-    case CaseOutcome::NotRun: return "warn";
+  switch (KindOf(outcome)) {
+    case OutcomeKind::Passed: return "ok";
+    case OutcomeKind::Skipped: return "warn";
     default: return "bad";
   }
 }
 
-std::string Seconds(double s) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.2f s", s);
-  return buf;
-}
+std::string Seconds(double s) { return SecondsText(s, 2) + " s"; }
 
 bool Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
 /// A line of a pair, escaped, with the part where it differs from the other line marked.
 std::string Marked(const std::optional<std::string>& line, const std::optional<std::string>& other) {
   std::string text = XmlSafe(ShownLine(line));
-  if (!line || !other) return HtmlEscape(text);
+  if (!line || !other) return MarkupEscaped(text);
   std::string against = XmlSafe(ShownLine(other));
   size_t head = 0;
   while (head < text.size() && head < against.size() && text[head] == against[head]) ++head;
@@ -66,10 +57,10 @@ std::string Marked(const std::optional<std::string>& line, const std::optional<s
          text[text.size() - 1 - tail] == against[against.size() - 1 - tail])
     ++tail;
   while (tail > 0 && Continuation(text[text.size() - tail])) --tail;
-  if (head + tail >= text.size()) return HtmlEscape(text);
-  return HtmlEscape(text.substr(0, head)) + "<mark>" +
-         HtmlEscape(text.substr(head, text.size() - head - tail)) + "</mark>" +
-         HtmlEscape(text.substr(text.size() - tail));
+  if (head + tail >= text.size()) return MarkupEscaped(text);
+  return MarkupEscaped(text.substr(0, head)) + "<mark>" +
+         MarkupEscaped(text.substr(head, text.size() - head - tail)) + "</mark>" +
+         MarkupEscaped(text.substr(text.size() - tail));
 }
 
 std::string Row(std::initializer_list<std::string> cells, const char* tag = "td") {
@@ -80,30 +71,9 @@ std::string Row(std::initializer_list<std::string> cells, const char* tag = "td"
 
 }  // namespace
 
-std::string HtmlEscape(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
 std::string HtmlReport(const RunResult& run) {
-  auto E = [](const std::string& s) { return HtmlEscape(XmlSafe(s)); };
-  int passed = 0, mandatory = 0, mandatory_passed = 0;
-  for (const CaseResult& c : run.cases) {
-    passed += c.outcome == CaseOutcome::Passed;
-    mandatory += c.mandatory;
-    mandatory_passed += c.mandatory && c.outcome == CaseOutcome::Passed;
-  }
+  auto E = [](const std::string& s) { return MarkupEscaped(XmlSafe(s)); };
+  OutcomeTally tally = Tally(run.cases);
   std::string name = run.host.substr(run.host.find_last_of('/') + 1);
 
   std::string h = "<!DOCTYPE html>\n<html lang=\"zh-CN\">\n<head>\n<meta charset=\"utf-8\">\n";
@@ -129,8 +99,9 @@ std::string HtmlReport(const RunResult& run) {
 
   h += "<h2>汇总</h2>\n<table>\n";
   h += Row({"算例", "必测", "通过", "必测通过", "耗时"}, "th");
-  h += Row({std::to_string(run.cases.size()), std::to_string(mandatory), std::to_string(passed),
-            std::to_string(mandatory_passed) + " / " + std::to_string(mandatory), Seconds(run.seconds)});
+  h += Row({std::to_string(tally.cases), std::to_string(tally.mandatory), std::to_string(tally.passed),
+            std::to_string(tally.mandatory_passed) + " / " + std::to_string(tally.mandatory),
+            Seconds(run.seconds)});
   h += "</table>\n";
 
   // Where each case ran (a process, a Slurm job and its node), when the executor said.
@@ -167,11 +138,8 @@ std::string HtmlReport(const RunResult& run) {
       for (const FileResult& f : c.files) {
         std::string state = E(ExplainedState(f));
         if (f.differences.empty()) {
-          std::string note = (f.state == LengthDiffers || f.state == ContentDiffers)
-                                 ? (f.problem.empty() ? "各行相同, 只是行尾不同" : f.problem)
-                                 : "";
           h += "<tr><td><code>" + E(f.name) + "</code></td><td class=\"state\">" + state +
-               "</td><td colspan=\"2\">" + E(note) + "</td></tr>\n";
+               "</td><td colspan=\"2\">" + E(UnshownDifference(f)) + "</td></tr>\n";
           continue;
         }
         size_t n = f.differences.size();
@@ -198,8 +166,7 @@ std::string HtmlReport(const RunResult& run) {
 }
 
 void WriteHtmlReport(const RunResult& run, const std::string& path) {
-  if (int e = ReplaceFileAtomically(path, HtmlReport(run), 0644); e != 0)
-    throw CommandError(2, "cannot write the HTML report '" + path + "': " + strerror(e));
+  WriteReportFile(path, HtmlReport(run));
 }
 
-}  // namespace corvala4::cli
+}  // namespace corvala4

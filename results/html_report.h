@@ -7,13 +7,10 @@
 
 #include "results/run_report.h"
 
-namespace corvala4::cli {
+namespace corvala4 {
 
 std::string HtmlReport(const RunResult& run);
-/// Writes the page through a temporary file and a rename; fails with CommandError (2).
+/// Writes the page through a temporary file and a rename; fails with an Error naming the file.
 void WriteHtmlReport(const RunResult& run, const std::string& path);
 
-/// Text with &, <, >, " and ' written as entities.
-std::string HtmlEscape(const std::string& text);
-
-}  // namespace corvala4::cli
+}  // namespace corvala4
