@@ -1,9 +1,7 @@
 #include "cli/local_executor.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <string.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -14,9 +12,7 @@
 #include <cmath>
 
 #include "cli/output_watch.h"
-#include "foundation/platform/process.h"
-
-extern char** environ;
+#include "foundation/platform/spawn.h"
 
 namespace corvala4::cli {
 
@@ -39,8 +35,8 @@ std::string ExitReason(CalculationEnd::How how, int code) {
 struct LocalExecutor::Process {
   int id = 0;
   pid_t pid = -1;
-  int pidfd = -1;
-  int out = -1;  // read end of the output pipe
+  Fd pidfd;
+  Fd out;  // read end of the output pipe
   std::string tail;
   OutputWatch watch;
   Clock::time_point start;
@@ -58,21 +54,18 @@ struct LocalExecutor::Process {
   }
   /// Reads what is there; returns whether anything was.
   bool Drain() {
-    if (out < 0) return false;
+    if (out.get() < 0) return false;
     char buf[16384];
     bool more = false;
     while (true) {
-      ssize_t n = read(out, buf, sizeof buf);
+      ssize_t n = read(out.get(), buf, sizeof buf);
       if (n > 0) {
         Keep(buf, static_cast<size_t>(n));
         more = true;
         continue;
       }
       if (n < 0 && errno == EINTR) continue;
-      if (n == 0) {
-        close(out);
-        out = -1;
-      }
+      if (n == 0) out = Fd();
       return more;  // EAGAIN: nothing more for now
     }
   }
@@ -82,9 +75,8 @@ struct LocalExecutor::Process {
       deadline = from + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeout));
   }
   void Close() {
-    if (pidfd >= 0) close(pidfd);
-    if (out >= 0) close(out);
-    pidfd = out = -1;
+    pidfd = Fd();
+    out = Fd();
   }
 };
 
@@ -111,37 +103,25 @@ void LocalExecutor::Start(const Calculation& calc) {
   };
   if (calc.argv.empty() || calc.argv[0].empty()) return refuse("could not start: the command is empty");
 
-  int pipefd[2];
-  if (pipe2(pipefd, O_CLOEXEC) != 0) return refuse(std::string("could not start: ") + strerror(errno));
-  fcntl(pipefd[0], F_SETFL, O_NONBLOCK);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  // Nothing to read, and a process group that is not the terminal's must never wait for it.
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, pipefd[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, pipefd[1], 2);
-  posix_spawn_file_actions_addchdir_np(&actions, calc.folder.c_str());
+  SpawnRequest request;
+  request.argv = calc.argv;
+  request.folder = calc.folder;
   // A group of its own: a time-out or a stop reaches whatever the calculation started.
-  posix_spawnattr_t attr;
-  InitChildAttributes(&attr, POSIX_SPAWN_SETPGROUP);
-  posix_spawnattr_setpgroup(&attr, 0);
-
-  std::vector<char*> args;
-  for (const std::string& a : calc.argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  int rc = posix_spawnp(&p->pid, args[0], &actions, &attr, args.data(), environ);
-  posix_spawnattr_destroy(&attr);
-  posix_spawn_file_actions_destroy(&actions);
-  close(pipefd[1]);
-  if (rc != 0) {
-    close(pipefd[0]);
-    return refuse("could not start '" + calc.argv[0] + "' in '" + calc.folder + "': " + strerror(rc));
+  request.own_group = true;
+  // Nothing to read, and a process group that is not the terminal's must never wait for it.
+  request.in = Stream::Null();
+  request.out = Stream::Pipe(true);
+  request.err = Stream::Output();
+  try {
+    Child child = Spawn(request);
+    p->pid = child.pid;
+    p->out = std::move(child.out);
+  } catch (const SpawnError& e) {
+    return refuse(std::string("could not start ") + e.what());
   }
-  p->out = pipefd[0];
   orphans_.Add(p->pid);
   // Through syscall: Debian 12's header declares pidfd_open without C linkage.
-  p->pidfd = static_cast<int>(syscall(SYS_pidfd_open, p->pid, 0));
+  p->pidfd = Fd(static_cast<int>(syscall(SYS_pidfd_open, p->pid, 0)));
   p->started = watcher_ == nullptr;
   if (p->started) p->Arm(p->start);
   procs_.push_back(std::move(p));
@@ -199,11 +179,11 @@ bool LocalExecutor::Poll(Clock::time_point until) {
   bool without_pidfd = false;
   Clock::time_point next = until;
   for (auto& p : procs_) {
-    if (p->pidfd >= 0)
-      fds.push_back({p->pidfd, POLLIN, 0});
+    if (p->pidfd.get() >= 0)
+      fds.push_back({p->pidfd.get(), POLLIN, 0});
     else
       without_pidfd = true;
-    if (p->out >= 0) fds.push_back({p->out, POLLIN, 0});
+    if (p->out.get() >= 0) fds.push_back({p->out.get(), POLLIN, 0});
     next = std::min({next, p->timed_out ? Clock::time_point::max() : p->deadline, p->kill_at});
   }
   Clock::time_point now = Clock::now();

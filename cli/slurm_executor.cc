@@ -1,7 +1,5 @@
 #include "cli/slurm_executor.h"
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/statfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,9 +11,7 @@
 #include <regex>
 #include <thread>
 
-#include "foundation/platform/process.h"
-
-extern char** environ;
+#include "foundation/platform/spawn.h"
 
 namespace corvala4::cli {
 
@@ -80,27 +76,19 @@ std::string TimeLimit(double seconds) {
   return std::to_string(s / 60) + ":" + (s % 60 < 10 ? "0" : "") + std::to_string(s % 60);
 }
 
-/// Starts a Slurm command with nothing to read; its standard output goes to `out` (-1: nowhere),
-/// its complaints nowhere. Returns its process id, -1 when it could not start.
-pid_t Spawn(std::vector<std::string> args, int out = -1) {
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  if (out >= 0)
-    posix_spawn_file_actions_adddup2(&actions, out, 1);
-  else
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  posix_spawnattr_t attr;
-  InitChildAttributes(&attr);
-  pid_t pid = -1;
-  int rc = posix_spawnp(&pid, argv[0], &actions, &attr, argv.data(), environ);
-  posix_spawnattr_destroy(&attr);
-  posix_spawn_file_actions_destroy(&actions);
-  return rc == 0 ? pid : -1;
+/// Starts a Slurm command with nothing to read; its standard output goes to `out` (none:
+/// nowhere), its complaints nowhere. Returns it, without a process id when it could not start.
+Child StartCommand(std::vector<std::string> args, Stream out = Stream::Null()) {
+  SpawnRequest request;
+  request.argv = std::move(args);
+  request.in = Stream::Null();
+  request.out = out;
+  request.err = Stream::Null();
+  try {
+    return Spawn(request);
+  } catch (const SpawnError&) {
+    return Child();
+  }
 }
 
 void Reap(pid_t pid) {
@@ -113,20 +101,18 @@ void Reap(pid_t pid) {
 bool Listed(const std::vector<std::string>& ids) {
   std::string list;
   for (const std::string& id : ids) list += (list.empty() ? "" : ",") + id;
-  int pipefd[2];
-  if (pipe2(pipefd, O_CLOEXEC) != 0) return false;
-  pid_t pid = Spawn({"squeue", "-h", "-o", "%i", "-j", list}, pipefd[1]);
-  close(pipefd[1]);
+  Child squeue = StartCommand({"squeue", "-h", "-o", "%i", "-j", list}, Stream::Pipe());
+  if (squeue.pid < 0) return false;
   std::string out;
   char buf[4096];
-  for (ssize_t n; (n = read(pipefd[0], buf, sizeof buf)) != 0;) {
+  for (ssize_t n; (n = read(squeue.out.get(), buf, sizeof buf)) != 0;) {
     if (n > 0)
       out.append(buf, static_cast<size_t>(n));
     else if (errno != EINTR)
       break;
   }
-  close(pipefd[0]);
-  if (pid > 0) Reap(pid);
+  squeue.out = Fd();
+  Reap(squeue.pid);
   return out.find_first_not_of(" \n") != std::string::npos;
 }
 
@@ -408,7 +394,7 @@ void SlurmExecutor::Cancel(const std::vector<std::string>& ids, bool wait) {
   std::vector<std::string> args = {"scancel"};
   args.insert(args.end(), ids.begin(), ids.end());
   // A job that has already ended makes scancel complain: nothing to tell.
-  pid_t pid = Spawn(args);
+  pid_t pid = StartCommand(args).pid;
   if (pid < 0) return;
   cancels_.push_back(pid);
   if (wait) ReapCancels(true);

@@ -1,19 +1,14 @@
 #include "results/output_checker.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <string.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
 
-#include "foundation/platform/process.h"
-
-extern char** environ;
+#include "foundation/platform/spawn.h"
 
 namespace corvala4 {
 
@@ -74,33 +69,22 @@ CheckerResult RunChecker(const std::vector<std::string>& argv, const std::string
     result.verdict = "cannot start: no program";
     return result;
   }
-  int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) {
-    result.verdict = std::string("cannot start: ") + strerror(errno);
+  SpawnRequest request;
+  request.argv = argv;
+  request.folder = folder;
+  request.own_group = true;  // whatever it starts goes with it at the time limit
+  request.in = Stream::Null();
+  request.out = Stream::Pipe();
+  request.err = Stream::Output();
+  Child child;
+  try {
+    child = Spawn(request);
+  } catch (const SpawnError& e) {
+    result.verdict = std::string("cannot start ") + e.what();
     return result;
   }
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  posix_spawnattr_t attr;
-  InitChildAttributes(&attr, POSIX_SPAWN_SETPGROUP);
-  posix_spawnattr_setpgroup(&attr, 0);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  int rc = posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  if (rc == 0) rc = posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-  if (rc == 0) rc = posix_spawn_file_actions_adddup2(&actions, fds[1], STDERR_FILENO);
-  if (rc == 0) rc = posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-  pid_t pid = 0;
-  if (rc == 0) rc = posix_spawnp(&pid, args[0], &actions, &attr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attr);
-  close(fds[1]);
-  if (rc != 0) {
-    close(fds[0]);
-    result.verdict = "cannot start '" + argv[0] + "': " + strerror(rc);
-    return result;
-  }
+  pid_t pid = child.pid;
+  Fd out = std::move(child.out);
 
   double deadline = Now() + seconds;
   std::string output;
@@ -112,12 +96,12 @@ CheckerResult RunChecker(const std::vector<std::string>& argv, const std::string
       timed_out = true;
       break;
     }
-    pollfd p{fds[0], POLLIN, 0};
+    pollfd p{out.get(), POLLIN, 0};
     int n = poll(&p, 1, static_cast<int>(left * 1000) + 1);
     if (n < 0 && errno != EINTR) break;
     if (n <= 0) continue;
     char buf[8192];
-    ssize_t got = read(fds[0], buf, sizeof buf);
+    ssize_t got = read(out.get(), buf, sizeof buf);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) {
       open = false;
@@ -126,7 +110,7 @@ CheckerResult RunChecker(const std::vector<std::string>& argv, const std::string
     output.append(buf, static_cast<size_t>(got));
     if (output.size() > 4 * kKeptOutput) output = output.substr(output.size() - kKeptOutput);
   }
-  close(fds[0]);
+  out = Fd();
   // Its output closed, the checker may still run: it gets what is left of its time.
   int status = 0;
   while (true) {

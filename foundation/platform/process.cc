@@ -1,60 +1,34 @@
 #include "foundation/platform/process.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <system_error>
 #include <thread>
 
 #include "foundation/errors.h"
-
-extern char** environ;
+#include "foundation/platform/spawn.h"
 
 namespace corvala4 {
-
-void InitChildAttributes(posix_spawnattr_t* attr, short flags) {
-  posix_spawnattr_init(attr);
-  sigset_t none, all;
-  sigemptyset(&none);
-  sigfillset(&all);
-  posix_spawnattr_setsigmask(attr, &none);
-  posix_spawnattr_setsigdefault(attr, &all);
-  posix_spawnattr_setflags(attr, static_cast<short>(POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | flags));
-}
 
 namespace {
 
 /// Starts the program; with quiet, its standard output and error go to /dev/null.
-pid_t Spawn(const std::vector<std::string>& argv, const std::string& commandText, bool quiet) {
+pid_t StartProgram(const std::vector<std::string>& argv, const std::string& commandText, bool quiet) {
   if (argv.empty() || argv[0].empty())
     Raise(err::FileNotFound, "无法启动程序." + ErrDetailSep() + "没有程序\r\n命令 " + commandText);
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-
-  // The child starts with default signal handling and nothing blocked, whatever the host set.
-  posix_spawnattr_t attr;
-  InitChildAttributes(&attr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
+  SpawnRequest request;
+  request.argv = argv;
   if (quiet) {
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    request.out = Stream::Null();
+    request.err = Stream::Output();
   }
-  pid_t pid = 0;
-  int rc = posix_spawnp(&pid, args[0], &actions, &attr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attr);
-  if (rc != 0) {
-    Raise(ErrnoNumber(rc, err::InvalidProcedureCall),
-          "无法启动程序'" + argv[0] + "'." + ErrDetailSep() + std::strerror(rc) + "\r\n命令 " + commandText);
+  try {
+    return Spawn(request).pid;
+  } catch (const SpawnError& e) {
+    Raise(ErrnoNumber(e.code(), err::InvalidProcedureCall),
+          "无法启动程序'" + argv[0] + "'." + ErrDetailSep() + e.reason() + "\r\n命令 " + commandText);
   }
-  return pid;
 }
 
 int WaitFor(pid_t pid) {
@@ -68,7 +42,7 @@ int WaitFor(pid_t pid) {
 class SpawnLauncher : public ProcessLauncher {
  public:
   void Start(const std::vector<std::string>& argv, const std::string& commandText) override {
-    pid_t pid = Spawn(argv, commandText, false);
+    pid_t pid = StartProgram(argv, commandText, false);
     // Nobody waits for the program; this thread collects its exit so that no zombie stays.
     try {
       std::thread([pid] { WaitFor(pid); }).detach();
@@ -78,7 +52,7 @@ class SpawnLauncher : public ProcessLauncher {
   }
 
   int Run(const std::vector<std::string>& argv, const std::string& commandText) override {
-    return WaitFor(Spawn(argv, commandText, true));
+    return WaitFor(StartProgram(argv, commandText, true));
   }
 };
 

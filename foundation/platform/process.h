@@ -1,8 +1,6 @@
 // Starting another program, with or without waiting: an argument array, never a shell.
 #pragma once
 
-#include <spawn.h>
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,11 +18,7 @@ class ProcessLauncher {
   virtual int Run(const std::vector<std::string>& argv, const std::string& commandText) = 0;
 };
 
-/// Initialises spawn attributes under which a child starts with default signal handling and
-/// nothing blocked, whatever this process set; `flags` adds more (POSIX_SPAWN_SETPGROUP).
-void InitChildAttributes(posix_spawnattr_t* attr, short flags = 0);
-
-/// The launcher in use: posix_spawnp, the child reaped so that no zombie stays.
+/// The launcher in use: Spawn (spawn.h), the child reaped so that no zombie stays.
 ProcessLauncher& CurrentProcessLauncher();
 /// Installs a launcher (tests capture command lines with it); none restores the default.
 void SetProcessLauncher(std::shared_ptr<ProcessLauncher> launcher);
