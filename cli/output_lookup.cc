@@ -5,9 +5,10 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <set>
 #include <thread>
+
+#include "results/report_text.h"
 
 namespace corvala4::cli {
 
@@ -24,11 +25,7 @@ void ReadFolder(const std::string& path) {
   }
 }
 
-std::string Seconds(double s) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.1f s", s);
-  return buf;
-}
+std::string Seconds(double s) { return SecondsText(s, 1) + " s"; }
 
 }  // namespace
 

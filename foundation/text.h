@@ -11,6 +11,9 @@ namespace corvala4 {
 inline char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 inline char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
+/// A byte that continues a UTF-8 sequence: no place to cut a text.
+inline bool Utf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
 /// Equal but for the case of ASCII letters.
 inline bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "foundation/platform/path_text.h"
 #include "foundation/text.h"
 #include "results/outcome_tally.h"
 #include "results/report_text.h"
@@ -42,8 +43,6 @@ std::string StateClass(CaseOutcome outcome) {
 
 std::string Seconds(double s) { return SecondsText(s, 2) + " s"; }
 
-bool Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-
 /// A line of a pair, escaped, with the part where it differs from the other line marked.
 std::string Marked(const std::optional<std::string>& line, const std::optional<std::string>& other) {
   std::string text = XmlSafe(ShownLine(line));
@@ -51,12 +50,12 @@ std::string Marked(const std::optional<std::string>& line, const std::optional<s
   std::string against = XmlSafe(ShownLine(other));
   size_t head = 0;
   while (head < text.size() && head < against.size() && text[head] == against[head]) ++head;
-  while (head > 0 && head < text.size() && Continuation(text[head])) --head;
+  while (head > 0 && head < text.size() && Utf8Continuation(text[head])) --head;
   size_t tail = 0;
   while (tail < text.size() - head && tail < against.size() - head &&
          text[text.size() - 1 - tail] == against[against.size() - 1 - tail])
     ++tail;
-  while (tail > 0 && Continuation(text[text.size() - tail])) --tail;
+  while (tail > 0 && Utf8Continuation(text[text.size() - tail])) --tail;
   if (head + tail >= text.size()) return MarkupEscaped(text);
   return MarkupEscaped(text.substr(0, head)) + "<mark>" +
          MarkupEscaped(text.substr(head, text.size() - head - tail)) + "</mark>" +
@@ -74,7 +73,7 @@ std::string Row(std::initializer_list<std::string> cells, const char* tag = "td"
 std::string HtmlReport(const RunResult& run) {
   auto E = [](const std::string& s) { return MarkupEscaped(XmlSafe(s)); };
   OutcomeTally tally = Tally(run.cases);
-  std::string name = run.host.substr(run.host.find_last_of('/') + 1);
+  std::string name = FileNameOf(run.host);
 
   std::string h = "<!DOCTYPE html>\n<html lang=\"zh-CN\">\n<head>\n<meta charset=\"utf-8\">\n";
   h += "<title>" + E(name) + " 正确性自测试报告</title>\n<style>" + std::string(kStyle) +

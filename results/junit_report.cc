@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "foundation/errors.h"
+#include "foundation/platform/path_text.h"
 #include "results/outcome_tally.h"
 #include "results/report_text.h"
 
@@ -14,11 +15,6 @@ namespace corvala4 {
 namespace {
 
 std::string IsoTime(std::time_t t) { return LocalTimeText(t, "%Y-%m-%dT%H:%M:%S"); }
-
-std::string BaseName(const std::string& path) {
-  size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 struct WriterFree {
   void operator()(xmlTextWriter* w) const { xmlFreeTextWriter(w); }
@@ -73,14 +69,14 @@ std::string JUnitXml(const RunResult& run) {
   };
   char host[256] = "";
   gethostname(host, sizeof host - 1);
-  std::string classname = BaseName(run.definition_file);
+  std::string classname = FileNameOf(run.definition_file);
 
   Xml x;
   x.Open("testsuites");
   x.Attr("name", "corvala4");
   counts(x);
   x.Open("testsuite");
-  x.Attr("name", BaseName(run.host));
+  x.Attr("name", FileNameOf(run.host));
   counts(x);
   x.Attr("timestamp", IsoTime(run.started));
   x.Attr("hostname", host);

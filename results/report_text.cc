@@ -9,6 +9,7 @@
 #include "foundation/format_msg.h"
 #include "foundation/platform/atomic_file.h"
 #include "foundation/platform/code_page.h"
+#include "foundation/text.h"
 
 namespace corvala4 {
 
@@ -68,7 +69,7 @@ std::string ShownLine(const std::optional<std::string>& line) {
   constexpr size_t kShown = 300;
   if (line->size() <= kShown) return *line;
   size_t cut = kShown;
-  while (cut > 0 && (static_cast<unsigned char>((*line)[cut]) & 0xC0) == 0x80) --cut;
+  while (cut > 0 && Utf8Continuation((*line)[cut])) --cut;
   return line->substr(0, cut) + "…";
 }
 
