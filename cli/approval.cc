@@ -19,6 +19,7 @@
 #include "foundation/platform/replacement_journal.h"
 #include "model/path_guard.h"
 #include "model/test_case.h"
+#include "results/line_pairs.h"
 #include "results/output_files.h"
 
 namespace corvala4::cli {
@@ -112,6 +113,37 @@ bool IsLink(const std::string& path) {
   return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
+int64_t SizeOf(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 ? st.st_size : -1;
+}
+
+/// What replacing the standard file by the output changes: the sizes and the first line that
+/// the comparison does not accept (else the first whose bytes differ: a tolerated one).
+StandardChange ChangeOf(const std::string& name, const std::string& output, const std::string& standard,
+                        const FileRule* rule) {
+  StandardChange c;
+  c.name = name;
+  c.standard_size = SizeOf(standard);
+  c.output_size = SizeOf(output);
+  if (c.standard_size < 0) return c;
+  try {
+    LinePairs pairs(standard, output, rule);
+    for (LinePair pair; pairs.Next(pair);) {
+      if (pair.equal || (c.line > 0 && !pair.Differs())) continue;
+      c.line = pair.number;
+      c.standard_line = pair.standard.value_or("");
+      c.output_line = pair.output.value_or("");
+      c.tolerated = pair.tolerated;
+      if (pair.Differs()) break;
+    }
+  } catch (const std::exception& e) {
+    c.line = -1;
+    c.standard_line = e.what();
+  }
+  return c;
+}
+
 /// Keeps a field on its line and apart from the next.
 std::string Field(std::string text) {
   for (char& c : text)
@@ -138,11 +170,12 @@ namespace {
 
 struct Planned {
   std::string name, output, standard;
+  const FileRule* rule;
 };
 
 /// Checks one case and lists the files it would replace; refuses with the reason in `a`.
 std::vector<Planned> Plan(TestCaseImpl& tc, const std::string& roots_std, const std::string& roots_work,
-                          Approval& a, BuildIdentity& build) {
+                          bool preview, Approval& a, BuildIdentity& build) {
   std::vector<Planned> files;
   std::string folder = tc.TestCaseFolder();
   auto refuse = [&](const std::string& why) {
@@ -183,9 +216,9 @@ std::vector<Planned> Plan(TestCaseImpl& tc, const std::string& roots_std, const 
                     "' lies below a link that leads out of the standard directory");
     if (IsLink(standard) && !Within(RealPath(standard), roots_std) && !Within(RealPath(standard), roots_work))
       return refuse("the standard file '" + standard + "' is a link that leads out of the test data");
-    RemoveOldTemporaries(standard);
+    if (!preview) RemoveOldTemporaries(standard);
     if (Later(ModifiedAt(real), recorded)) newer += (newer.empty() ? "" : ", ") + file->Name();
-    files.push_back({file->Name(), real, standard});
+    files.push_back({file->Name(), real, standard, file->Rule()});
   }
   if (!missing.empty()) return refuse("its outputs are missing in '" + folder + "': " + missing);
   // Written after the recorded calculation (by a host's own run, or by hand): not its outputs.
@@ -197,20 +230,21 @@ std::vector<Planned> Plan(TestCaseImpl& tc, const std::string& roots_std, const 
 
 }  // namespace
 
-Approvals ApproveCases(const std::vector<std::shared_ptr<TestCaseImpl>>& cases, const std::string& reason,
-                       const std::string& standardDirectory, const std::function<bool()>& stop,
-                       const std::string& logFolder) {
+namespace {
+
+/// Checks every case and gathers what approving them replaces and logs; nothing is written.
+Approvals Collect(const std::vector<std::shared_ptr<TestCaseImpl>>& cases, const std::string& reason,
+                  const std::string& standardDirectory, bool preview, std::vector<Replacement>& replacements,
+                  std::string& log_text) {
   Approvals all;
   std::string roots_std = RealPath(standardDirectory), roots_work = RealPath(standardDirectory + "_make");
-  std::vector<Replacement> replacements;
-  std::string log_text;
   std::string when = LocalTimeText(std::time(nullptr), "%Y-%m-%d %H:%M:%S %z");
   bool any_refused = false;
   for (const std::shared_ptr<TestCaseImpl>& tc : cases) {
     Approval a;
     a.caption = tc->Caption();
     BuildIdentity build;
-    std::vector<Planned> files = Plan(*tc, roots_std, roots_work, a, build);
+    std::vector<Planned> files = Plan(*tc, roots_std, roots_work, preview, a, build);
     if (a.refused) {
       any_refused = true;
       all.cases.push_back(std::move(a));
@@ -221,40 +255,74 @@ Approvals ApproveCases(const std::vector<std::shared_ptr<TestCaseImpl>>& cases, 
       if (SameBytes(f.output, f.standard)) continue;
       replacements.push_back({f.output, f.standard});
       a.files.push_back(f.standard);
+      if (preview) a.changes.push_back(ChangeOf(f.name, f.output, f.standard, f.rule));
       joined += (joined.empty() ? "" : ", ") + f.name;
     }
     if (a.files.empty()) {
-      a.message = "its outputs are the same as its standard files already; nothing changed";
+      a.message = std::string("its outputs are the same as its standard files already; nothing ") +
+                  (preview ? "would change" : "changed");
     } else {
-      a.message = "approved " + joined;
+      a.message = (preview ? "would approve " : "approved ") + joined;
       log_text += when + "\t" + Field(UserName()) + "\t" + Field(tc->Caption()) + " [" + Field(tc->Folder()) +
                   "]\t" + Field(joined) + "\t" + Field(reason) + "\t" + Field(IdentityText(build)) + "\n";
     }
     all.cases.push_back(std::move(a));
   }
-  auto none = [&](const std::string& why) {
-    all.failure = why;
-    for (Approval& a : all.cases) {
-      a.files.clear();
-      if (!a.refused) {
-        a.refused = true;
-        a.message = "not approved: " + why;
-      }
+  all.approved = !any_refused;
+  return all;
+}
+
+/// Nothing is approved: every case not refused already says why.
+Approvals& NoneApproved(Approvals& all, const std::string& why) {
+  all.approved = false;
+  all.failure = why;
+  for (Approval& a : all.cases) {
+    a.files.clear();
+    if (!a.refused) {
+      a.refused = true;
+      a.message = "not approved: " + why;
     }
-    return all;
-  };
-  if (any_refused) return none("the cases are approved together or not at all, and a named case was refused");
-  if (replacements.empty()) {
-    all.approved = true;
-    return all;
   }
+  return all;
+}
+
+constexpr const char* kTogether =
+    "the cases are approved together or not at all, and one of them was refused";
+
+}  // namespace
+
+Approvals PreviewApproval(const std::vector<std::shared_ptr<TestCaseImpl>>& cases,
+                          const std::string& standardDirectory) {
+  std::vector<Replacement> replacements;
+  std::string log_text;
+  Approvals all = Collect(cases, "", standardDirectory, true, replacements, log_text);
+  if (!all.approved)
+    all.failure =
+        "the cases are approved together or not at all: while one of them is refused, none would be";
+  return all;
+}
+
+bool CalculationSucceeded(TestCaseImpl& tc) {
+  std::string folder = tc.TestCaseFolder();
+  if (!IsFolder(folder)) return false;
+  std::optional<CalculationRecord> record = ReadCalculationRecord(folder);
+  return record && record->success && record->caption == tc.Caption() && record->function == tc.FuncNumText();
+}
+
+Approvals ApproveCases(const std::vector<std::shared_ptr<TestCaseImpl>>& cases, const std::string& reason,
+                       const std::string& standardDirectory, const std::function<bool()>& stop,
+                       const std::string& logFolder) {
+  std::vector<Replacement> replacements;
+  std::string log_text;
+  Approvals all = Collect(cases, reason, standardDirectory, false, replacements, log_text);
+  if (!all.approved) return NoneApproved(all, kTogether);
+  if (replacements.empty()) return all;
   ReplaceResult done = ReplaceAll(standardDirectory, replacements,
                                   ApprovalLogOf(logFolder.empty() ? standardDirectory : logFolder), log_text,
                                   stop);
   if (!done.committed && done.error == "stopped")
-    return none("stopped before any standard file was replaced");
-  if (!done.committed) return none(done.error + "; no standard file was changed");
-  all.approved = true;
+    return NoneApproved(all, "stopped before any standard file was replaced");
+  if (!done.committed) return NoneApproved(all, done.error + "; no standard file was changed");
   all.failure = done.error;
   return all;
 }

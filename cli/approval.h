@@ -5,6 +5,7 @@
 // written out first, then the approval log's lines, then each is renamed into place.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -16,11 +17,24 @@ class TestCaseImpl;
 
 namespace corvala4::cli {
 
+/// A standard file that an approval replaces, as a preview tells it.
+struct StandardChange {
+  std::string name;
+  int64_t standard_size = -1;  // -1: there is no standard file yet
+  int64_t output_size = 0;
+  /// The first line the comparison does not accept, else the first whose bytes differ (tolerated);
+  /// 0 when only the line ends differ, -1 when the files cannot be read.
+  int64_t line = 0;
+  bool tolerated = false;
+  std::string standard_line, output_line;  // with -1: why it cannot be read
+};
+
 struct Approval {
   std::string caption;
   bool refused = false;
-  std::string message;             // why it was refused, or what was done
-  std::vector<std::string> files;  // the standard files replaced
+  std::string message;                  // why it was refused, or what was done
+  std::vector<std::string> files;       // the standard files replaced
+  std::vector<StandardChange> changes;  // preview: what would be replaced
 };
 
 struct Approvals {
@@ -40,6 +54,14 @@ std::string ApprovalLogOf(const std::string& standardDirectory);
 Approvals ApproveCases(const std::vector<std::shared_ptr<TestCaseImpl>>& cases, const std::string& reason,
                        const std::string& standardDirectory, const std::function<bool()>& stop = {},
                        const std::string& logFolder = {});
+
+/// What ApproveCases would do with the same cases, checked the same way, with nothing written:
+/// each case's refusal, or the standard files it would change.
+Approvals PreviewApproval(const std::vector<std::shared_ptr<TestCaseImpl>>& cases,
+                          const std::string& standardDirectory);
+
+/// Whether the case's last calculation by `corvala4 run`, of this very case, is recorded and succeeded.
+bool CalculationSucceeded(TestCaseImpl& tc);
 
 /// The name of the user approving: the account's name, else $USER, else the user id.
 std::string UserName();

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <memory>
 #include <thread>
 
@@ -263,27 +264,109 @@ int DiffCommand(const std::string& host, const std::string& caseName, const std:
   return all_same ? 0 : 1;
 }
 
-int ApproveCommand(const std::string& host, const std::vector<std::string>& caseNames,
-                   const std::string& reason, std::FILE* out, std::FILE* err, bool wait) {
-  if (reason.find_first_not_of(" \t\r\n") == std::string::npos)
+namespace {
+
+/// A CI job that approved whatever it produced would make every change pass unseen.
+bool InContinuousIntegration() {
+  const char* ci = std::getenv("CI");
+  return ci && *ci && std::string(ci) != "0" && std::string(ci) != "false";
+}
+
+/// The cases an approval takes: those named, and with --failed every case without a pass
+/// marker whose own last calculation succeeded; in definition order.
+std::vector<std::shared_ptr<TestCaseImpl>> ApprovalCases(HostSession& session, const ApproveOptions& o) {
+  std::vector<std::shared_ptr<TestCaseImpl>> named;
+  if (!o.cases.empty()) named = session.Named(o.cases);
+  if (!o.failed) return named;
+  std::vector<std::shared_ptr<TestCaseImpl>> chosen;
+  for (const std::shared_ptr<TestCaseImpl>& tc : session.Cases()->Cases()) {
+    bool is_named = std::find(named.begin(), named.end(), tc) != named.end();
+    bool take = is_named;
+    if (!take) {
+      try {
+        take = !tc->Passed() && CalculationSucceeded(*tc);
+      } catch (...) {
+        take = false;  // a case that cannot be read is not one that calculated
+      }
+    }
+    if (take) chosen.push_back(tc);
+  }
+  return chosen;
+}
+
+/// Long lines of a changed file are shown in part.
+std::string ShownLine(const std::string& line) {
+  constexpr size_t kShown = 160;
+  std::string text = ScalarValuesOnly(line);
+  if (text.size() <= kShown) return text;
+  size_t cut = kShown;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return text.substr(0, cut) + "...";
+}
+
+void PrintChange(const StandardChange& c, std::FILE* out) {
+  if (c.standard_size < 0) {
+    std::fprintf(out, "    %s: new, %lld bytes\n", c.name.c_str(), static_cast<long long>(c.output_size));
+    return;
+  }
+  std::fprintf(out, "    %s: %lld bytes become %lld; ", c.name.c_str(),
+               static_cast<long long>(c.standard_size), static_cast<long long>(c.output_size));
+  if (c.line < 0)
+    std::fprintf(out, "cannot be read: %s\n", c.standard_line.c_str());
+  else if (c.line == 0)
+    std::fprintf(out, "every line the same, the line ends differ\n");
+  else
+    std::fprintf(out, "%s on line %lld\n      - %s\n      + %s\n",
+                 c.tolerated ? "only tolerated lines differ, the first" : "first difference",
+                 static_cast<long long>(c.line), ShownLine(c.standard_line).c_str(),
+                 ShownLine(c.output_line).c_str());
+}
+
+}  // namespace
+
+int ApproveCommand(const ApproveOptions& o, std::FILE* out, std::FILE* err) {
+  if (o.cases.empty() && !o.failed) throw CommandError(2, "approve needs the cases: CASE... or --failed");
+  if (!o.dry_run && o.reason.find_first_not_of(" \t\r\n") == std::string::npos)
     throw CommandError(2, "approve needs a reason: --reason TEXT");
-  HostSession session(host);
-  std::vector<std::shared_ptr<TestCaseImpl>> cases = session.Named(caseNames);
+  if (!o.dry_run && !o.yes && InContinuousIntegration())
+    throw CommandError(
+        1,
+        "CI is set: approve changes standard files there only with --yes (--dry-run shows what it "
+        "would change)");
+  HostSession session(o.host);
+  std::vector<std::shared_ptr<TestCaseImpl>> cases = ApprovalCases(session, o);
+  if (cases.empty()) {
+    std::fprintf(out, "no case to approve: every case has passed or has no successful calculation\n");
+    return 0;
+  }
+  const char* refused_word = o.dry_run ? "would not approve" : "not approved";
+  auto report = [&](const Approvals& done) {
+    for (const Approval& a : done.cases) {
+      if (a.refused) {
+        std::fprintf(err, "corvala4: %s: %s: %s\n", refused_word, a.caption.c_str(), a.message.c_str());
+        continue;
+      }
+      std::fprintf(out, "%s: %s\n", a.caption.c_str(), a.message.c_str());
+      for (const StandardChange& c : a.changes) PrintChange(c, out);
+    }
+    if (!done.failure.empty()) std::fprintf(err, "corvala4: %s\n", done.failure.c_str());
+  };
+  if (o.dry_run) {
+    // Reads only, and takes no lock: the lock's file would be a write.
+    Approvals preview = PreviewApproval(cases, session.Core().StandardFolder());
+    report(preview);
+    std::fprintf(out, "a dry run: nothing was written\n");
+    return preview.approved ? 0 : 1;
+  }
   RunLock lock;
-  TakeRunLock(lock, session, wait, err);
+  TakeRunLock(lock, session, o.wait, err);
   // Ctrl-C while the files are copied undoes the approval; once its log line is written, it
   // is finished first.
   StopSignals stop;
   Approvals done = ApproveCases(
-      cases, reason, session.Core().StandardFolder(), [&stop] { return stop.Received() != 0; },
+      cases, o.reason, session.Core().StandardFolder(), [&stop] { return stop.Received() != 0; },
       session.ApprovalFolder());
-  for (const Approval& a : done.cases) {
-    if (!a.refused)
-      std::fprintf(out, "%s: %s\n", a.caption.c_str(), a.message.c_str());
-    else
-      std::fprintf(err, "corvala4: not approved: %s: %s\n", a.caption.c_str(), a.message.c_str());
-  }
-  if (!done.failure.empty()) std::fprintf(err, "corvala4: %s\n", done.failure.c_str());
+  report(done);
   if (stop.Received()) {
     std::fflush(out);
     std::fflush(err);

@@ -22,10 +22,19 @@ int StatusCommand(const std::string& host, std::FILE* out);
 int DiffCommand(const std::string& host, const std::string& caseName, const std::string& file,
                 const DiffLimits& limits, std::FILE* out);
 
-/// The produced outputs of the cases become their standard files, all of them or none. Waits
-/// for a run on the same test data unless `wait` is false (then exit 2).
-int ApproveCommand(const std::string& host, const std::vector<std::string>& caseNames,
-                   const std::string& reason, std::FILE* out, std::FILE* err, bool wait = true);
+struct ApproveOptions {
+  std::string host;
+  std::vector<std::string> cases;  // by caption or folder
+  std::string reason;
+  bool failed = false;   // also every case without a pass marker whose calculation succeeded
+  bool dry_run = false;  // say what would change, write nothing
+  bool yes = false;      // approve although CI is set
+  bool wait = true;      // for a run on the same test data; false: exit 2 at once
+};
+
+/// The produced outputs of the cases become their standard files, all of them or none; with
+/// dry_run, what would change, nothing written.
+int ApproveCommand(const ApproveOptions& options, std::FILE* out, std::FILE* err);
 
 struct RunOptions {
   std::string host;

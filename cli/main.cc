@@ -300,22 +300,30 @@ int Main(int argc, char** argv) {
   });
 
   // approve
-  std::vector<std::string> names;
-  std::string reason;
+  ApproveOptions approval;
   CLI::App* approve =
       app.add_subcommand("approve", "the produced outputs of the cases become their new standard files");
-  approve->add_option("HOST", host, kHostHelp)->type_name("")->required();
-  approve->add_option("CASE", names, "the cases, by caption or folder")->type_name("")->required();
-  approve->add_option("--reason", reason, "why the results changed, for the approval log")
-      ->type_name("TEXT")
-      ->required();
-  bool approve_wait = true;
-  approve->add_flag("!--no-wait", approve_wait,
+  approve->add_option("HOST", approval.host, kHostHelp)->type_name("")->required();
+  approve->add_option("CASE", approval.cases, "the cases, by caption or folder")->type_name("");
+  approve
+      ->add_option("--reason", approval.reason,
+                   "why the results changed, for the approval log (not needed with --dry-run)")
+      ->type_name("TEXT");
+  approve->add_flag(
+      "--failed", approval.failed,
+      "also every case without a pass marker whose last calculation by `corvala4 run` succeeded");
+  approve->add_flag(
+      "--dry-run", approval.dry_run,
+      "write nothing: show, for each case, every standard file that would change, its sizes and "
+      "its first differing line");
+  approve->add_flag("--yes", approval.yes,
+                    "approve although CI is set in the environment (refused there without)");
+  approve->add_flag("!--no-wait", approval.wait,
                     "fail (exit 2) instead of waiting while a run or another approval holds the test data");
-  approve->footer(Footer("0 every case approved, 1 a case was not (its outputs cannot be vouched for; then "
-                         "none is),"));
-  commands.emplace_back(approve,
-                        [&] { return ApproveCommand(host, names, reason, stdout, stderr, approve_wait); });
+  approve->footer(
+      Footer("0 every case approved (with --dry-run: would be), 1 a case was not (its outputs "
+             "cannot be vouched for; then none is) or CI is set without --yes,"));
+  commands.emplace_back(approve, [&] { return ApproveCommand(approval, stdout, stderr); });
 
   // A host that lies where nothing can be written beside it (/usr/bin/solver) reads its cases
   // from elsewhere; its records then lie beside that file.

@@ -58,6 +58,86 @@ TEST_F(ApproveCommand, ApprovedOutputsMakeTheNextRunPass) {
   EXPECT_EQ(Log(), log);
 }
 
+TEST_F(ApproveCommand, FailedCasesInBulkADryRunWritesNothingAndCiNeedsYes) {
+  EXPECT_EQ(RunProgram({"run", h.host}, dir).status, 1);
+  // Every file of the standard tree by its checksum, the approval log and markers included.
+  auto tree = [&] {
+    return Capture("cd " + h.folder + "/TestData && find . -type f | sort | xargs sha256sum").out;
+  };
+  std::string before = tree();
+
+  // Without a pass marker and with a successful calculation: "changed", and "silent", which
+  // wrote nothing and is refused; "broken" failed and "never" passed, so neither is taken.
+  ProgramRun run = RunProgram({"approve", h.host, "--failed", "--dry-run"}, dir);
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_EQ(run.out,
+            "changed: would approve r.out\n"
+            "    r.out: 11 bytes become 7; first difference on line 1\n"
+            "      - old result\n"
+            "      + result\n"
+            "a dry run: nothing was written\n");
+  EXPECT_EQ(run.err, "corvala4: would not approve: silent: its outputs are missing in '" + h.Work("silent") +
+                         "': r.out\ncorvala4: the cases are approved together or not at all: while one of "
+                         "them is refused, none would be\n");
+  EXPECT_EQ(tree(), before);
+
+  // Together or not at all, also when --failed chose them.
+  run = RunProgram({"approve", h.host, "--failed", "--reason", "new loads"}, dir);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("corvala4: not approved: changed: not approved: the cases are approved together"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(tree(), before);
+
+  // Under CI nothing is approved without --yes; a dry run is, without a reason.
+  run = RunProgram({"approve", h.host, "changed", "--reason", "r"}, dir, {}, {"CI=true"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(
+      run.err,
+      "corvala4: CI is set: approve changes standard files there only with --yes (--dry-run shows what it "
+      "would change)\n");
+  run = RunProgram({"approve", h.host, "changed", "--dry-run"}, dir, {}, {"CI=true"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("changed: would approve r.out"), std::string::npos) << run.out;
+  EXPECT_EQ(tree(), before);
+
+  run = RunProgram({"approve", h.host, "changed", "--reason", "new loads", "--yes"}, dir, {}, {"CI=true"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadFile(h.Standard("changed") + "/r.out"), "result\n");
+  std::string log = Log();
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+  EXPECT_NE(log.find("\tchanged [changed]\tr.out\tnew loads\t"), std::string::npos) << log;
+
+  // A case whose outputs are its standard already would change nothing.
+  run = RunProgram({"approve", h.host, "changed", "--dry-run"}, dir);
+  EXPECT_EQ(run.out,
+            "changed: its outputs are the same as its standard files already; nothing would change\n"
+            "a dry run: nothing was written\n");
+  EXPECT_EQ(RunProgram({"approve", h.host}, dir).status, 2);
+}
+
+TEST(ApproveDryRun, ShowsTheFirstLineTheComparisonDoesNotAccept) {
+  TempDir dir;
+  ScriptHost h(dir);
+  std::string produced = "printf '计算日期: 2026年12月08日\\nvalue 2\\n' > r.out\n";
+  h.AddCase("dated", produced, true, "计算日期: 2026年11月20日\nvalue 1\n");
+  h.AddCase("noise", produced, true, "计算日期: 2026年11月20日\nvalue 2\n");
+  h.Write();
+  EXPECT_EQ(RunProgram({"run", h.host}, dir).status, 1);
+  ProgramRun run = RunProgram({"approve", h.host, "dated", "noise", "--dry-run"}, dir);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "dated: would approve r.out\n"
+            "    r.out: 40 bytes become 40; first difference on line 2\n"
+            "      - value 1\n"
+            "      + value 2\n"
+            "noise: would approve r.out\n"
+            "    r.out: 40 bytes become 40; only tolerated lines differ, the first on line 1\n"
+            "      - 计算日期: 2026年11月20日\n"
+            "      + 计算日期: 2026年12月08日\n"
+            "a dry run: nothing was written\n");
+}
+
 TEST_F(ApproveCommand, RefusesWhatItCannotVouchForAndChangesNothing) {
   EXPECT_EQ(RunProgram({"run", h.host, "--cases", "silent", "broken"}, dir).status, 1);
 

@@ -40,7 +40,7 @@ ProgramRun RunProgram(const std::vector<std::string>& args, const TempDir& dir,
   for (char** e = environ; *e; ++e) {
     std::string v = *e;
     if (v.rfind("XDG_CONFIG_HOME=", 0) == 0 || v.rfind("XDG_STATE_HOME=", 0) == 0 ||
-        v.rfind("CORVALA4_", 0) == 0)
+        v.rfind("CORVALA4_", 0) == 0 || v.rfind("CI=", 0) == 0)
       continue;
     env_text.push_back(v);
   }

@@ -27,7 +27,8 @@ struct ProgramRun {
 
 /// Runs corvala4 with the arguments; its log and settings stay in `dir`. `during` is
 /// called with the process id while it runs (to send it a signal). `env` adds or replaces
-/// variables ("NAME=value"); `prefix` is a command that runs the program (`unshare ...`).
+/// variables ("NAME=value"); CI is never inherited. `prefix` is a command that runs the program
+/// (`unshare ...`).
 ProgramRun RunProgram(const std::vector<std::string>& args, const TempDir& dir,
                       const std::function<void(int pid)>& during = {},
                       const std::vector<std::string>& env = {}, const std::vector<std::string>& prefix = {});

@@ -37,7 +37,7 @@ _corvala4() {
     run) options="--exec -j --jobs --timeout --cases --mandatory --failed --fresh --no-wait --junit --html --executor
                   --partition --cpus-per-case --slurm-arg --help" ;;
     diff) options="--max-lines --context --help" ;;
-    approve) options="--reason --no-wait --help" ;;
+    approve) options="--reason --failed --dry-run --yes --no-wait --help" ;;
   esac
   if [[ $cur == -* ]]; then
     COMPREPLY=($(compgen -W "$options --color" -- "$cur"))
