@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <set>
@@ -10,6 +12,7 @@
 
 #include "cli/host_session.h"
 #include "cli/terminal.h"
+#include "corvala4/error.h"
 #include "engine/definition_paths.h"
 #include "engine/definition_records.h"
 #include "engine/tester_core.h"
@@ -20,6 +23,7 @@
 #include "foundation/platform/atomic_file.h"
 #include "foundation/text.h"
 #include "model/path_guard.h"
+#include "results/compare_rules.h"
 
 namespace corvala4::cli {
 
@@ -29,6 +33,7 @@ struct Problem {
   int line = 0;
   bool error = true;
   std::string text;
+  std::string file;  // where it is, when not in the definition file
 };
 
 bool IsFolder(const std::string& path) {
@@ -155,6 +160,46 @@ class Checker {
   std::set<std::string> captions_;
 };
 
+/// The comparison rules of the standard directory, read as a run reads them: a mistake is an
+/// error (a run would stop at it), a table that fits no declared output a warning.
+std::vector<Problem> CheckRules(const std::string& standard, const std::vector<RecordedCase>& cases) {
+  std::vector<Problem> problems;
+  std::string path = Join(standard, kCompareRulesFile);
+  std::shared_ptr<const CompareRules> rules;
+  try {
+    rules = CompareRules::LoadFor(standard);
+  } catch (const Error& e) {
+    // "比较规则文件有误: PATH:LINE: what": told as a problem at PATH:LINE.
+    std::string text = e.Description();
+    size_t at = text.find(path);
+    Problem p{0, true, text, path};
+    if (at != std::string::npos) {
+      std::string rest = text.substr(at + path.size());
+      if (rest.size() > 1 && rest[0] == ':' && std::isdigit(static_cast<unsigned char>(rest[1]))) {
+        size_t end = rest.find(':', 1);
+        p.line = std::atoi(rest.substr(1, end).c_str());
+        rest = end == std::string::npos ? "" : rest.substr(end);
+      }
+      p.text = rest.rfind(": ", 0) == 0 ? rest.substr(2) : rest;
+    }
+    problems.push_back(p);
+    return problems;
+  }
+  if (!rules) return problems;
+  for (const FileRule& rule : rules->Files()) {
+    bool used = false;
+    for (const RecordedCase& c : cases)
+      for (const RecordedOutput& o : c.outputs)
+        used = used || (c.folder && rules->Find(Trim(*c.folder, " \t\r\n"), o.name) == &rule);
+    if (!used)
+      problems.push_back({rule.line, false,
+                          rule.Name() + " fits no declared output (an earlier table may take them): every "
+                                        "file it names is compared exactly",
+                          path});
+  }
+  return problems;
+}
+
 }  // namespace
 
 int CheckCommand(const std::string& host, bool color, std::FILE* out) {
@@ -208,11 +253,16 @@ int CheckCommand(const std::string& host, bool color, std::FILE* out) {
   problems.insert(problems.end(), cases.problems.begin(), cases.problems.end());
   std::stable_sort(problems.begin(), problems.end(),
                    [](const Problem& a, const Problem& b) { return a.line < b.line; });
+  if (!standard.empty() && IsFolder(standard)) {
+    std::vector<Problem> rules = CheckRules(standard, records.cases);
+    problems.insert(problems.end(), rules.begin(), rules.end());
+  }
 
   int errors = 0, warnings = 0;
   for (const Problem& p : problems) {
     (p.error ? errors : warnings)++;
-    std::string where = file + (p.line > 0 ? ":" + std::to_string(p.line) : "") + ": ";
+    std::string where =
+        (p.file.empty() ? file : p.file) + (p.line > 0 ? ":" + std::to_string(p.line) : "") + ": ";
     std::fprintf(out, "%s%s %s\n", where.c_str(),
                  p.error ? Paint("error:", kRed, color).c_str() : Paint("warning:", kYellow, color).c_str(),
                  p.text.c_str());

@@ -37,7 +37,7 @@ struct FileRule {
   std::optional<NumberTolerance> numbers;
   std::vector<std::string> check;  // the checker's argv with placeholders; empty: none
 
-  /// "[[files]] #2 (match \"*.dat\", line 7)": how the reports name the rule.
+  /// "[[files]] #2 (match *.dat, line 7)": how the reports name the rule.
   std::string Name() const;
   /// What it does, in a few words: "ignore 1 pattern, numbers relative 1e-05 absolute 1e-12, check".
   std::string Summary() const;

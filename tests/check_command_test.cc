@@ -131,5 +131,31 @@ TEST(CheckCommand, TheTxtFormItsLinesAndItsExitStatuses) {
   EXPECT_NE(run.err.find("corvala4: no definition file beside the host"), std::string::npos) << run.err;
 }
 
+TEST(CheckCommand, TheComparisonRulesAreReadAsARunReadsThem) {
+  TempDir dir;
+  ScriptHost h(dir);
+  h.AddCase("A", ScriptHost::kOk);
+  h.Write();
+  std::string rules = h.folder + "/TestData/corvala4-compare.toml";
+  // A mistake a run would stop at, told at its line in the rules file.
+  WriteFile(rules, "[[files]]\nmatch = \"*.out\"\nnumbers = { relative = 1e-5, absolut = 1e-12 }\n");
+  ProgramRun run = RunProgram({"check", h.host}, dir);
+  EXPECT_EQ(run.status, 2) << run.out;
+  EXPECT_EQ(LinesOf(run.out).front().rfind(rules + ":3: error: key 'numbers.absolut'", 0), 0u) << run.out;
+
+  // A table that fits no declared output (a typing error in its glob) leaves the files exact.
+  WriteFile(rules,
+            "[[files]]\nmatch = \"*.out\"\nnumbers = { relative = 1e-5 }\n\n"
+            "[[files]]\nmatch = \"*.ot\"\nignore = \"^date\"\n");
+  run = RunProgram({"check", h.host}, dir);
+  EXPECT_EQ(run.status, 1) << run.out;
+  EXPECT_EQ(LinesOf(run.out), (std::vector<std::string>{
+                                  rules + ":5: warning: [[files]] #2 (match *.ot, line 5) fits no declared "
+                                          "output (an earlier table may take them): every file it names is "
+                                          "compared exactly",
+                                  h.folder + "/CALC_TEST_DAT.TXT: 1 case, 0 errors, 1 warning"}))
+      << run.out;
+}
+
 }  // namespace
 }  // namespace corvala4::testing
