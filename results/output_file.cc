@@ -36,6 +36,10 @@ std::string OutputFileStateText(OutputFileState state) {
   return "未知";
 }
 
+std::string ExplainedStateText(OutputFileState state, const std::string& detail) {
+  return OutputFileStateText(state) + (detail.empty() ? "" : " (" + detail + ")");
+}
+
 // OutputFileStatus
 
 const OutputFile& OutputFileStatus::Owner() const {
@@ -131,9 +135,7 @@ OutputFileState OutputFileStatus::RefreshUnderRule(const FileRule& rule, std::st
   return checked.same ? Same : ContentDiffers;
 }
 
-std::string OutputFileStatus::ExplainedText() const {
-  return detail_.empty() ? Text() : Text() + " (" + detail_ + ")";
-}
+std::string OutputFileStatus::ExplainedText() const { return ExplainedStateText(state_, detail_); }
 
 // OutputFile
 

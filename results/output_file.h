@@ -25,6 +25,8 @@ enum OutputFileState : int32_t {
 
 /// The display text of a state ("未知" for a value outside the six).
 CORVALA4_WINDOWS_API std::string OutputFileStateText(OutputFileState state);
+/// The display text with how a rule decided it, when it says: "相同 (数值容差内, ...)".
+std::string ExplainedStateText(OutputFileState state, const std::string& detail);
 
 /// The comparison state of one output file, and the comparison itself.
 class OutputFileStatus {

@@ -13,18 +13,14 @@
 
 namespace corvala4 {
 
-std::string ExplainedState(const FileResult& f) {
-  return OutputFileStateText(f.state) + (f.detail.empty() ? "" : " (" + f.detail + ")");
-}
+std::string ExplainedState(const FileResult& f) { return ExplainedStateText(f.state, f.detail); }
 
 std::string FailureSummary(const CaseResult& c) {
   std::string text;
   for (const FileResult& f : c.files) {
     if (f.state == Same) continue;
-    text += (text.empty() ? "" : "; ") + f.name + ": " + OutputFileStateText(f.state);
-    if (!f.detail.empty())
-      text += " (" + f.detail + ")";
-    else if (!f.differences.empty())
+    text += (text.empty() ? "" : "; ") + f.name + ": " + ExplainedState(f);
+    if (f.detail.empty() && !f.differences.empty())
       text += FormatMsg(", 第%0行", static_cast<long long>(f.differences.front().number));
   }
   return text;

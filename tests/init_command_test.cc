@@ -65,6 +65,20 @@ TEST_F(InitCommand, OneCasePerFolderWithOneProjectFileAndTheResultRuns) {
   EXPECT_EQ(ReadFile(xml), before);
 }
 
+TEST_F(InitCommand, AFolderNameWithMarkupCharactersIsWrittenAsXmlAndReadBack) {
+  const std::string name = "R&D <1> \"x\" it's";
+  Case(name, {"p.prj"});
+  ProgramRun run = RunProgram(
+      {"init", host, "--standard", dir / "host/suite", "--project", "*.prj", "--outputs", "*.out"}, dir);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(ReadFile(xml).find("名称=\"R&amp;D &lt;1&gt; &quot;x&quot; it's\""), std::string::npos)
+      << ReadFile(xml);
+  EXPECT_EQ(RunProgram({"check", host}, dir).status, 0);
+  run = RunProgram({"run", host, "--exec", "{host} {project}"}, dir);
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("1 case, 1 passed"), std::string::npos) << run.out;
+}
+
 TEST_F(InitCommand, TheTxtFormWithoutAProjectGlobTakesTheOneFileThatIsNoOutput) {
   Case("a", {"input.dat"});
   Case("b", {"p1", "p2"});
