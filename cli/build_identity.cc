@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "cli/command_error.h"
+#include "foundation/platform/descriptor.h"
 
 namespace corvala4::cli {
 
@@ -25,13 +26,11 @@ BuildIdentity IdentifyBuild(const std::string& path) {
   auto fail = [&](int code) -> CommandError {
     return CommandError(2, "cannot read the host executable '" + path + "': " + strerror(code));
   };
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw fail(errno);
+  Fd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) throw fail(errno);
   struct stat st {};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(fd);
-    throw fail(S_ISDIR(st.st_mode) ? EISDIR : ENODEV);
-  }
+  if (fstat(fd.get(), &st) != 0) throw fail(errno);
+  if (!S_ISREG(st.st_mode)) throw fail(S_ISDIR(st.st_mode) ? EISDIR : ENODEV);
   BuildIdentity build;
   build.path = path;
   build.size = st.st_size;
@@ -41,17 +40,13 @@ BuildIdentity IdentifyBuild(const std::string& path) {
   EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr);
   char buf[1 << 16];
   while (true) {
-    ssize_t n = read(fd, buf, sizeof buf);
+    ssize_t n = read(fd.get(), buf, sizeof buf);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      int e = errno;
-      close(fd);
-      throw fail(e);
-    }
+    if (n < 0) throw fail(errno);
     if (n == 0) break;
     EVP_DigestUpdate(ctx.get(), buf, static_cast<size_t>(n));
   }
-  close(fd);
+  fd = Fd();
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int len = 0;
   EVP_DigestFinal_ex(ctx.get(), digest, &len);

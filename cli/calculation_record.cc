@@ -38,20 +38,20 @@ bool WriteCalculationRecord(const std::string& workingFolder, const CalculationR
   // rest of the record's work.
   // Never through a link the calculation left in its place: that would write outside.
   std::string path = RecordFileOf(workingFolder);
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-  if (fd < 0 && errno == ELOOP && unlink(path.c_str()) == 0)
-    fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-  return close(fd) == 0 && written;
+  Fd fd(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644));
+  if (fd.get() < 0 && errno == ELOOP && unlink(path.c_str()) == 0)
+    fd = Fd(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+  if (fd.get() < 0) return false;
+  bool written = write(fd.get(), text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  return close(fd.release()) == 0 && written;
 }
 
 bool ClearCalculationRecord(const std::string& workingFolder) {
   std::string path = RecordFileOf(workingFolder);
-  int fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0 && errno == ELOOP) return unlink(path.c_str()) == 0;
-  if (fd < 0) return errno == ENOENT;
-  return close(fd) == 0;
+  Fd fd(open(path.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC));
+  if (fd.get() < 0 && errno == ELOOP) return unlink(path.c_str()) == 0;
+  if (fd.get() < 0) return errno == ENOENT;
+  return close(fd.release()) == 0;
 }
 
 std::optional<CalculationRecord> ReadCalculationRecord(const std::string& workingFolder) {

@@ -1,89 +1,68 @@
 #include "cli/orphan_guard.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdint>
-#include <vector>
+#include <string>
+
+#include "foundation/platform/spawn.h"
 
 namespace corvala4::cli {
 
 namespace {
 
-constexpr size_t kGroups = 1 << 16;
-
-/// The guard's whole life, in the forked child: only calls that are safe after a fork.
-[[noreturn]] void Guard(int in, pid_t* groups) {
-  signal(SIGINT, SIG_IGN);  // a Ctrl-C is the runner's to handle
-  signal(SIGTERM, SIG_IGN);
-  signal(SIGHUP, SIG_IGN);
-  signal(SIGPIPE, SIG_IGN);
-  // Holds nothing of the runner's (the run lock, the calculations' pipes, its output).
-  dup2(in, 0);
-  int null = open("/dev/null", O_RDWR);
-  if (null >= 0) {
-    dup2(null, 1);
-    dup2(null, 2);
-  }
-  syscall(SYS_close_range, 3U, ~0U, 0U);
-  size_t count = 0;
-  while (true) {
-    int32_t value = 0;
-    ssize_t n = read(0, &value, sizeof value);
-    if (n < 0 && errno == EINTR) continue;
-    if (n == static_cast<ssize_t>(sizeof value) && value == 0) _exit(0);  // a goodbye
-    if (n != static_cast<ssize_t>(sizeof value)) {
-      for (size_t i = 0; i < count; ++i) kill(-groups[i], SIGKILL);
-      _exit(0);
-    }
-    if (value > 0 && count < kGroups) {
-      groups[count++] = value;
-    } else if (value < 0) {
-      for (size_t i = 0; i < count; ++i)
-        if (groups[i] == -value) {
-          groups[i] = groups[--count];
-          break;
-        }
-    }
-  }
-}
+// The guard itself: reads one group a line ("-N" when it has ended, "0" for goodbye) and,
+// when its input ends without a goodbye, kills every group it holds. In a process group of
+// its own, a Ctrl-C or a hang-up of the terminal never reaches it; it ignores them anyway.
+constexpr const char* kGuard =
+    "trap '' INT TERM HUP QUIT PIPE\n"
+    "groups=' '\n"
+    "while read -r word; do\n"
+    "  case $word in\n"
+    "    0) exit 0 ;;\n"
+    "    -*) g=${word#-}\n"
+    "      case $groups in *\" $g \"*) pre=${groups%%\" $g \"*}; post=${groups#*\" $g \"}; "
+    "groups=\"$pre $post\" ;; esac ;;\n"
+    "    *) groups=\"$groups$word \" ;;\n"
+    "  esac\n"
+    "done\n"
+    "for g in $groups; do kill -s KILL -- \"-$g\"; done\n";
 
 }  // namespace
 
 OrphanGuard::~OrphanGuard() {
   if (guard_ < 0) return;
   Send(0);
-  close(pipe_);
+  pipe_ = Fd();
   int status = 0;
   while (waitpid(guard_, &status, 0) < 0 && errno == EINTR) {
   }
 }
 
 void OrphanGuard::Send(int value) {
-  int32_t v = value;
-  while (write(pipe_, &v, sizeof v) < 0 && errno == EINTR) {
+  // One short write: the guard never sees half a line, whenever this process dies.
+  std::string line = std::to_string(value) + "\n";
+  while (write(pipe_.get(), line.data(), line.size()) < 0 && errno == EINTR) {
   }
 }
 
 void OrphanGuard::Add(pid_t group) {
   if (guard_ < 0) {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return;
-    // The table is made before the fork: the child must not allocate.
-    static std::vector<pid_t> groups(kGroups);
-    pid_t pid = fork();
-    if (pid == 0) Guard(fds[0], groups.data());
-    close(fds[0]);
-    if (pid < 0) {
-      close(fds[1]);
-      return;
+    // It holds nothing of the runner's (the run lock, the calculations' pipes, its output).
+    SpawnRequest request;
+    request.argv = {"/bin/sh", "-c", kGuard, "corvala4-guard"};
+    request.own_group = true;
+    request.in = Stream::Pipe();
+    request.out = Stream::Null();
+    request.err = Stream::Null();
+    try {
+      Child child = Spawn(request);
+      guard_ = child.pid;
+      pipe_ = std::move(child.in);
+    } catch (const SpawnError&) {
+      return;  // the calculations run all the same, unguarded as before there was a guard
     }
-    guard_ = pid;
-    pipe_ = fds[1];
   }
   Send(group);
 }

@@ -1,9 +1,11 @@
-// No calculation outlives its runner: a small process forked beside the runner holds the
+// No calculation outlives its runner: a small shell started beside the runner holds the
 // process groups of the running calculations, and when the runner dies without saying
 // goodbye (kill -9, a crash), the pipe between them closes and it kills every group.
 #pragma once
 
 #include <sys/types.h>
+
+#include "foundation/platform/descriptor.h"
 
 namespace corvala4::cli {
 
@@ -22,7 +24,7 @@ class OrphanGuard {
 
  private:
   void Send(int value);
-  int pipe_ = -1;
+  Fd pipe_;
   pid_t guard_ = -1;
 };
 

@@ -11,7 +11,7 @@ namespace corvala4::cli {
 
 namespace {
 
-int g_pipe[2] = {-1, -1};
+int g_write = -1;  // the write end of the object's pipe, for the handler
 volatile sig_atomic_t g_received = 0;
 struct sigaction g_old_int, g_old_term, g_old_hup;
 
@@ -20,14 +20,18 @@ void OnStop(int sig) {
   if (g_received == 0) g_received = sig;
   char byte = static_cast<char>(sig);
   // The pipe is non-blocking: a full pipe already wakes the executor.
-  [[maybe_unused]] ssize_t n = write(g_pipe[1], &byte, 1);
+  [[maybe_unused]] ssize_t n = write(g_write, &byte, 1);
   errno = saved;
 }
 
 }  // namespace
 
 StopSignals::StopSignals() {
-  if (pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) std::abort();
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) std::abort();
+  read_ = Fd(fds[0]);
+  write_ = Fd(fds[1]);
+  g_write = fds[1];
   g_received = 0;
   struct sigaction sa {};
   sa.sa_handler = OnStop;
@@ -44,12 +48,10 @@ StopSignals::~StopSignals() {
   sigaction(SIGINT, &g_old_int, nullptr);
   sigaction(SIGTERM, &g_old_term, nullptr);
   sigaction(SIGHUP, &g_old_hup, nullptr);
-  close(g_pipe[0]);
-  close(g_pipe[1]);
-  g_pipe[0] = g_pipe[1] = -1;
+  g_write = -1;
 }
 
-int StopSignals::WakeFd() const { return g_pipe[0]; }
+int StopSignals::WakeFd() const { return read_.get(); }
 
 int StopSignals::Received() const { return g_received; }
 

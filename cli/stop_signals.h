@@ -3,6 +3,8 @@
 // leave no pass marker for an unfinished case and record nothing.
 #pragma once
 
+#include "foundation/platform/descriptor.h"
+
 namespace corvala4::cli {
 
 class StopSignals {
@@ -20,6 +22,9 @@ class StopSignals {
   /// Ends the program by the signal it received, with the default action, so that the
   /// shell that started it sees it was interrupted.
   [[noreturn]] void EndByReceivedSignal();
+
+ private:
+  Fd read_, write_;  // the pipe that wakes the wait
 };
 
 }  // namespace corvala4::cli

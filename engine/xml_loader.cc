@@ -138,7 +138,8 @@ ParseOutcome Parse(const std::string& path) {
   // Read through our own descriptor: libxml2 would take the name for a URI and
   // unescape "%" in it. No network, no external entities; errors stay quiet.
   // Without waiting: a pipe or a device in the definition file's place must not hang the host.
-  int fd = OpenRegularFile(AT_FDCWD, path.c_str());
+  Fd file = OpenRegularFile(AT_FDCWD, path.c_str());
+  int fd = file.get();
   if (fd < 0) {
     out.problem = std::strerror(errno);
     return out;
@@ -162,7 +163,6 @@ ParseOutcome Parse(const std::string& path) {
       if (!message.empty()) out.problem = FormatMsg("%0 (第%1行)", message, e ? e->line : 0);
     }
   }
-  close(fd);
   return out;
 }
 

@@ -17,13 +17,11 @@ BlockReader::BlockReader(const std::string& path, size_t blockSize)
   // Without waiting: a pipe or a device would block or never end, and only a
   // regular file has the size the comparison relies on.
   fd_ = OpenRegularFile(AT_FDCWD, path.c_str());
-  if (fd_ < 0) RaiseReadError(path_, errno);
-  posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+  if (fd_.get() < 0) RaiseReadError(path_, errno);
+  posix_fadvise(fd_.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 
-BlockReader::~BlockReader() {
-  close(fd_);
-}
+BlockReader::~BlockReader() = default;
 
 void BlockReader::Seek(int64_t pos) {
   if (pos >= base_ && pos <= base_ + static_cast<int64_t>(len_)) {
@@ -39,7 +37,7 @@ void BlockReader::Fill(int64_t pos) {
   base_ = pos;
   cur_ = len_ = 0;
   while (len_ < cap_) {
-    ssize_t got = pread(fd_, buf_.get() + len_, cap_ - len_, base_ + static_cast<int64_t>(len_));
+    ssize_t got = pread(fd_.get(), buf_.get() + len_, cap_ - len_, base_ + static_cast<int64_t>(len_));
     if (got < 0) {
       if (errno == EINTR) continue;
       RaiseReadError(path_, errno);

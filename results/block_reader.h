@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "foundation/platform/descriptor.h"
+
 namespace corvala4 {
 
 /// Reads one file in blocks, by offset, so that a comparison can go back to the
@@ -35,7 +37,7 @@ class BlockReader {
   void Fill(int64_t pos);
 
   std::string path_;
-  int fd_ = -1;
+  Fd fd_;
   std::unique_ptr<char[]> buf_;
   size_t cap_;
   int64_t base_ = 0;  // file offset of buf_[0]

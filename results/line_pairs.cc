@@ -20,9 +20,8 @@ class LinePairs::Reader {
   explicit Reader(const std::string& path) : path_(path), buf_(1 << 20) {
     // Only a regular file, opened without waiting, as the comparison opens it.
     fd_ = OpenRegularFile(AT_FDCWD, path.c_str());
-    if (fd_ < 0) RaiseReadError(path_, errno);
+    if (fd_.get() < 0) RaiseReadError(path_, errno);
   }
-  ~Reader() { close(fd_); }
 
   struct Line {
     std::string kept;     // the first kKeptLine bytes
@@ -65,7 +64,7 @@ class LinePairs::Reader {
  private:
   bool Fill() {
     while (true) {
-      ssize_t n = read(fd_, buf_.data(), buf_.size());
+      ssize_t n = read(fd_.get(), buf_.data(), buf_.size());
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) RaiseReadError(path_, errno);
       pos_ = 0;
@@ -81,7 +80,7 @@ class LinePairs::Reader {
   }
 
   std::string path_;
-  int fd_ = -1;
+  Fd fd_;
   std::vector<char> buf_;
   size_t pos_ = 0;
   size_t len_ = 0;

@@ -14,6 +14,8 @@
 #include <string>
 #include <thread>
 
+#include "foundation/platform/descriptor.h"
+
 namespace corvala4 {
 
 namespace {
@@ -30,11 +32,8 @@ bool WaylandAnswers() {
   if (path.size() >= sizeof address.sun_path) return false;
   address.sun_family = AF_UNIX;
   std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return false;
-  bool answers = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  close(fd);
-  return answers;
+  Fd fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  return fd.get() >= 0 && connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
 }
 
 }  // namespace

@@ -5,15 +5,16 @@
 
 namespace corvala4 {
 
-int OpenRegularFile(int dirfd, const char* name, int flags) {
-  int fd = openat(dirfd, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | flags, 0666);
-  if (fd < 0) return -1;
+Fd OpenRegularFile(int dirfd, const char* name, int flags) {
+  Fd fd(openat(dirfd, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | flags, 0666));
+  if (fd.get() < 0) return fd;
   struct stat st;
-  int error = fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : !S_ISREG(st.st_mode) ? ENODEV : 0;
+  int error =
+      fstat(fd.get(), &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : !S_ISREG(st.st_mode) ? ENODEV : 0;
   if (error == 0) return fd;
-  close(fd);
+  fd = Fd();
   errno = error;
-  return -1;
+  return fd;
 }
 
 }  // namespace corvala4

@@ -34,8 +34,8 @@ class Fd {
 
 /// Opens `name` (relative to dirfd; AT_FDCWD for a path) for reading without waiting, so that
 /// a pipe or a device in a file's place never hangs, and keeps it only when it is a regular
-/// file. `flags` are added (O_NOFOLLOW, O_CREAT with mode 0666). The descriptor, or -1 with
+/// file. `flags` are added (O_NOFOLLOW, O_CREAT with mode 0666). The descriptor, or none with
 /// errno set: EISDIR for a folder, ENODEV for anything else that is not a regular file.
-int OpenRegularFile(int dirfd, const char* name, int flags = 0);
+Fd OpenRegularFile(int dirfd, const char* name, int flags = 0);
 
 }  // namespace corvala4

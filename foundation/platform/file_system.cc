@@ -220,16 +220,16 @@ class PosixFileSystem : public FileSystemService {
     if (create) flags |= O_CREAT;
     // Opened without waiting, so that a pipe in a file's place fails instead of hanging;
     // reading takes a regular file only, since a device could run forever.
-    int fd = ioMode == ForReading ? OpenRegularFile(AT_FDCWD, fullpath.c_str(), flags)
-                                  : open(fullpath.c_str(), flags | O_NONBLOCK, 0666);
-    if (fd < 0 && errno == EISDIR) Fail(err::PermissionDenied, fullpath, "a folder, not a file");
-    if (fd < 0 && errno == ENODEV) Fail(err::DeviceIO, fullpath, "a pipe or device, not a file");
-    if (fd < 0) FailErrno(errno, fullpath, Subject::File);
-    Fd owner(fd);
+    Fd fd = ioMode == ForReading ? OpenRegularFile(AT_FDCWD, fullpath.c_str(), flags)
+                                 : Fd(open(fullpath.c_str(), flags | O_NONBLOCK, 0666));
+    if (fd.get() < 0 && errno == EISDIR) Fail(err::PermissionDenied, fullpath, "a folder, not a file");
+    if (fd.get() < 0 && errno == ENODEV) Fail(err::DeviceIO, fullpath, "a pipe or device, not a file");
+    if (fd.get() < 0) FailErrno(errno, fullpath, Subject::File);
     struct stat st;
-    if (fstat(fd, &st) != 0) FailErrno(errno, fullpath, Subject::File);
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return NewTextStream(owner.release(), ioMode, format, fullpath, st.st_size == 0);
+    if (fstat(fd.get(), &st) != 0) FailErrno(errno, fullpath, Subject::File);
+    int fl = fcntl(fd.get(), F_GETFL);
+    if (fl < 0 || fcntl(fd.get(), F_SETFL, fl & ~O_NONBLOCK) != 0) FailErrno(errno, fullpath, Subject::File);
+    return NewTextStream(fd.release(), ioMode, format, fullpath, st.st_size == 0);
   }
 };
 

@@ -15,8 +15,8 @@ Fd OpenFolder(const std::string& path) {
   return Fd(fd);
 }
 
-int OpenSubfolder(int parentfd, const char* name) {
-  return openat(parentfd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+Fd OpenSubfolder(int parentfd, const char* name) {
+  return Fd(openat(parentfd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
 Dir ReadFolder(Fd fd, const std::string& path) {

@@ -20,8 +20,8 @@ using Dir = std::unique_ptr<DIR, DirCloser>;
 
 /// Opens a folder for the *at() calls; a missing or non-folder path is error 76.
 Fd OpenFolder(const std::string& path);
-/// Opens the folder `name` inside parentfd without following a link; -1 with errno on failure.
-int OpenSubfolder(int parentfd, const char* name);
+/// Opens the folder `name` inside parentfd without following a link; none with errno on failure.
+Fd OpenSubfolder(int parentfd, const char* name);
 /// Reads a folder opened with openat; takes the descriptor over.
 Dir ReadFolder(Fd fd, const std::string& path);
 /// The next entry other than "." and "..", or null at the folder's end; a failed read raises.

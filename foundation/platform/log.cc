@@ -11,6 +11,7 @@
 
 #include "corvala4/user_interface.h"
 #include "foundation/platform/atomic_file.h"
+#include "foundation/platform/descriptor.h"
 #include "foundation/platform/user_folders.h"
 
 namespace corvala4 {
@@ -53,10 +54,8 @@ std::string OneLine(const std::string& text) {
 
 /// One write with O_APPEND keeps entries whole even with other writers.
 bool Append(const std::string& path, const std::string& line) {
-  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-  bool ok = fd >= 0 && write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
-  if (fd >= 0) close(fd);
-  return ok;
+  Fd fd(open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+  return fd.get() >= 0 && write(fd.get(), line.data(), line.size()) == static_cast<ssize_t>(line.size());
 }
 
 }  // namespace

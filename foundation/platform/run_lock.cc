@@ -22,7 +22,7 @@ namespace {
 /// The locks this process holds, by lock file, with how many RunLock objects share each: a
 /// second open file description of the same file would wait for the first forever.
 struct Held {
-  int fd = -1;
+  Fd fd;
   int count = 0;
 };
 std::mutex g_mutex;
@@ -99,7 +99,9 @@ bool RunLock::Acquire(const std::string& standardDirectory, const std::string& w
   if (ftruncate(fd.get(), 0) == 0) {
     [[maybe_unused]] ssize_t n = pwrite(fd.get(), me.data(), me.size(), 0);
   }
-  Locks()[path] = {fd.release(), 1};
+  auto& entry = Locks()[path];
+  entry.fd = std::move(fd);
+  entry.count = 1;
   key_ = path;
   // Whoever takes the lock next finishes or undoes what a killed approval left.
   std::string recovered = RecoverReplacement(standardDirectory);
@@ -113,10 +115,9 @@ void RunLock::Release() {
   auto it = Locks().find(key_);
   if (it != Locks().end() && --it->second.count == 0) {
     // Emptied first: a process that waits then reads no stale holder.
-    if (ftruncate(it->second.fd, 0) != 0) {
+    if (ftruncate(it->second.fd.get(), 0) != 0) {
     }
-    close(it->second.fd);  // closing the last descriptor gives the lock up
-    Locks().erase(it);
+    Locks().erase(it);  // closing the last descriptor gives the lock up
   }
   key_.clear();
 }

@@ -91,29 +91,30 @@ void CheckNothingReadOnly(int parentfd, const char* name, const std::string& sho
   if (fstatat(parentfd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) FailErrno(errno, shown, Subject::File);
   if (IsReadOnly(st.st_mode)) Fail(err::PermissionDenied, shown, "read-only");
   if (!S_ISDIR(st.st_mode)) return;
-  int fd = OpenSubfolder(parentfd, name);
-  if (fd < 0) FailErrno(errno, shown, Subject::Folder);
-  Dir dir = ReadFolder(Fd(fd), shown);
+  Fd fd = OpenSubfolder(parentfd, name);
+  if (fd.get() < 0) FailErrno(errno, shown, Subject::Folder);
+  Dir dir = ReadFolder(std::move(fd), shown);
   while (dirent* entry = NextEntry(dir.get(), shown))
     CheckNothingReadOnly(dirfd(dir.get()), entry->d_name, JoinPath(shown, entry->d_name));
 }
 
 void RemoveTree(int parentfd, const char* name, bool force, const std::string& shown) {
-  int fd = OpenSubfolder(parentfd, name);
-  if (fd < 0 && errno == EACCES && force) {
+  Fd fd = OpenSubfolder(parentfd, name);
+  if (fd.get() < 0 && errno == EACCES && force) {
     struct stat st;
     if (fstatat(parentfd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode) &&
         fchmodat(parentfd, name, (st.st_mode & 07777) | S_IRWXU, 0) == 0)
       fd = OpenSubfolder(parentfd, name);
   }
-  if (fd < 0) FailErrno(errno, shown, Subject::Folder);
+  if (fd.get() < 0) FailErrno(errno, shown, Subject::Folder);
   if (force) {
     // A read-only folder must become writable before its entries can go.
     struct stat st;
-    if (fstat(fd, &st) == 0 && (st.st_mode & S_IRWXU) != S_IRWXU) fchmod(fd, (st.st_mode & 07777) | S_IRWXU);
+    if (fstat(fd.get(), &st) == 0 && (st.st_mode & S_IRWXU) != S_IRWXU)
+      fchmod(fd.get(), (st.st_mode & 07777) | S_IRWXU);
   }
   {
-    Dir dir = ReadFolder(Fd(fd), shown);
+    Dir dir = ReadFolder(std::move(fd), shown);
     int dfd = dirfd(dir.get());
     while (dirent* entry = NextEntry(dir.get(), shown)) {
       if (EntryType(dfd, entry) == DT_DIR) {
