@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -276,6 +277,18 @@ int CheckCommand(const std::string& host, bool color, std::FILE* out) {
                  count(static_cast<int>(records.cases.size()), "case").c_str(),
                  count(errors, "error").c_str(), count(warnings, "warning").c_str());
   return errors ? 2 : warnings ? 1 : 0;
+}
+
+Command SetUpCheckCommand(CLI::App& app, ProgramOptions& program) {
+  auto host = std::make_shared<std::string>();
+  CLI::App* sub = app.add_subcommand(
+      "check", "reads the definition file as a run would and reports every problem at once, with its line");
+  sub->add_option("HOST", *host, kHostHelp)->type_name("")->required();
+  sub->footer(
+      "Exit status: 0 no problem, 1 warnings only, 2 errors (a run would fail or judge wrongly), bad usage, "
+      "or no definition file.");
+  AddDefinitionOption(sub, program);
+  return {sub, [host, &program] { return CheckCommand(*host, UseColor(program.Color(), stdout), stdout); }};
 }
 
 }  // namespace corvala4::cli

@@ -5,9 +5,14 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/command_line.h"
+
 namespace corvala4::cli {
 
 /// 0 no problem, 1 warnings only, 2 errors.
 int CheckCommand(const std::string& host, bool color, std::FILE* out);
+
+/// The `check` subcommand on the program's parser.
+Command SetUpCheckCommand(CLI::App& app, ProgramOptions& program);
 
 }  // namespace corvala4::cli

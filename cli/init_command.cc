@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
 #include "cli/command_error.h"
@@ -205,6 +206,42 @@ int InitCommand(const InitOptions& o, std::FILE* out, std::FILE* err) {
                    c.folder.c_str());
   }
   return reported ? 1 : 0;
+}
+
+Command SetUpInitCommand(CLI::App& app) {
+  auto o = std::make_shared<InitOptions>();
+  CLI::App* sub = app.add_subcommand(
+      "init",
+      "writes a definition file for a folder of cases: one case per sub-folder of the standard "
+      "directory");
+  sub->add_option("HOST", o->host, "the host executable; the definition file is written beside it")
+      ->type_name("HOST")
+      ->required();
+  sub->add_option("--standard", o->standard,
+                  "the standard directory: one sub-folder per case, with "
+                  "its project file and standard outputs")
+      ->type_name("DIR")
+      ->required();
+  sub->add_option("--project", o->project,
+                  "the project file of a case: the one file in its folder that matches GLOB (default: "
+                  "the one file that is not an output)")
+      ->type_name("GLOB");
+  sub->add_option("--outputs", o->outputs,
+                  "the outputs of a case: the files of its folder that match a GLOB (a GLOB with / "
+                  "matches paths below the folder); may be repeated")
+      ->type_name("GLOB")
+      ->expected(1, -1);
+  sub->add_option("--mandatory", o->mandatory,
+                  "only the cases whose folder matches a GLOB are mandatory (default: every case)")
+      ->type_name("GLOB")
+      ->expected(1, -1);
+  sub->add_flag("--txt", o->txt, "write the TXT form (default: the XML form)");
+  sub->add_option("--definition", o->definition, "write the definition to FILE instead")->type_name("FILE");
+  sub->add_flag("--force", o->force, "overwrite a definition file that exists");
+  sub->footer(
+      Footer("0 written, 1 refused (the definition file exists, or a case folder was reported "
+             "and skipped),"));
+  return {sub, [o] { return InitCommand(*o, stdout, stderr); }};
 }
 
 }  // namespace corvala4::cli

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_line.h"
+
 namespace corvala4::cli {
 
 struct InitOptions {
@@ -25,5 +27,8 @@ std::string DefinitionPathBeside(const std::string& host, bool txt);
 /// Writes the definition file and says what it wrote; a case folder that cannot become a case
 /// (no project file, several, a name the form cannot hold) is reported on `err` and left out.
 int InitCommand(const InitOptions& options, std::FILE* out, std::FILE* err);
+
+/// The `init` subcommand on the program's parser.
+Command SetUpInitCommand(CLI::App& app);
 
 }  // namespace corvala4::cli
