@@ -44,11 +44,44 @@ void RequireWritableReport(const std::string& option, const std::string& path) {
   std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
   if (access(folder.c_str(), W_OK | X_OK) != 0)
     throw CommandError(2, option + ": cannot write into the folder '" + folder + "': " + strerror(errno));
+  if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    throw CommandError(2, option + ": '" + folder + "' is not a folder");
 }
 
-/// A report of an earlier run goes when a run starts, so that one that never ends leaves none.
-void RemoveReport(const std::string& path) {
-  if (!path.empty()) unlink(path.c_str());
+/// A report of an earlier run goes when a run starts, so that one that never ends leaves none
+/// for a reader to take as this run's.
+void RemoveReport(const std::string& option, const std::string& path) {
+  if (!path.empty() && unlink(path.c_str()) != 0 && errno != ENOENT)
+    throw CommandError(2, option + ": cannot remove the earlier report '" + path + "': " + strerror(errno));
+}
+
+/// Both reports checked and the earlier ones removed, before anything else is done.
+void PrepareReports(const RunOptions& o) {
+  RequireWritableReport("--junit", o.junit);
+  RequireWritableReport("--html", o.html);
+  if (!o.junit.empty() && o.junit == o.html) throw CommandError(2, "--junit and --html name the same file");
+  RemoveReport("--junit", o.junit);
+  RemoveReport("--html", o.html);
+}
+
+/// Both are tried: one that cannot be written does not keep the other away. The first failure, or empty.
+std::string WriteReports(const RunResult& run, const RunOptions& o) {
+  std::string error;
+  if (!o.junit.empty()) {
+    try {
+      WriteJUnitReport(run, o.junit);
+    } catch (...) {
+      error = "cannot write the JUnit report: " + OneLine(std::current_exception());
+    }
+  }
+  if (!o.html.empty()) {
+    try {
+      WriteHtmlReport(run, o.html);
+    } catch (...) {
+      if (error.empty()) error = "cannot write the HTML report: " + OneLine(std::current_exception());
+    }
+  }
+  return error;
 }
 
 /// As many calculations at once as the descriptors allow (each holds a pipe and a process
@@ -75,6 +108,56 @@ std::string Plural(size_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
+/// The cases the options choose, in definition order.
+std::vector<std::shared_ptr<TestCaseImpl>> ChosenCases(HostSession& session, const RunOptions& o) {
+  std::vector<std::shared_ptr<TestCaseImpl>> cases = o.cases.empty() ? session.Cases()->Cases()
+                                                                     : session.Named(o.cases);
+  if (o.mandatory) std::erase_if(cases, [](const auto& tc) { return !tc->Mandatory(); });
+  if (o.failed) std::erase_if(cases, [](const auto& tc) { return tc->Passed(); });
+  return cases;
+}
+
+/// The executor asked for, woken by `stop`; `jobs` becomes what it runs at once when 0 was asked.
+std::unique_ptr<Executor> MakeExecutor(const RunOptions& o, StopSignals& stop, ProgressDisplay& display,
+                                       size_t cases, int& jobs) {
+  jobs = o.jobs;
+  if (o.executor == "slurm") {
+    // The scheduler queues what the cluster cannot run yet.
+    if (jobs < 1) jobs = static_cast<int>(cases);
+    return std::make_unique<SlurmExecutor>(o.slurm, stop.WakeFd(),
+                                           [&display](const std::string& text) { display.Warning(text); });
+  }
+  if (jobs < 1) jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  return std::make_unique<LocalExecutor>(stop.WakeFd());
+}
+
+std::string SummaryLine(const RunResult& run) {
+  OutcomeTally tally = Tally(run.cases);
+  std::string summary = "summary: " + Plural(tally.cases, "case", "cases") + ", " +
+                        std::to_string(tally.passed) + " passed, " + std::to_string(tally.not_passed) +
+                        " not passed, " + std::to_string(tally.calculation_failed) + " failed to calculate";
+  if (tally.folder_missing) summary += ", " + std::to_string(tally.folder_missing) + " without a case folder";
+  if (int other = tally.step_failed + tally.stopped)
+    summary += ", " + std::to_string(other) + " with errors or stopped";
+  if (tally.not_run) summary += ", " + std::to_string(tally.not_run) + " not run";
+  return summary + "; in " + std::to_string(static_cast<long>(run.seconds + 0.5)) + " s";
+}
+
+/// What a stop left: the calculations it stopped, the cases it kept from starting, and where
+/// their working folders stay.
+void SayStopped(const RunResult& run, const std::string& standard_folder, std::FILE* err) {
+  std::string stopped, not_run;
+  for (const CaseResult& c : run.cases) {
+    if (c.outcome == CaseOutcome::Stopped) stopped += (stopped.empty() ? "" : ", ") + c.caption;
+    if (c.outcome == CaseOutcome::NotRun) not_run += (not_run.empty() ? "" : ", ") + c.caption;
+  }
+  std::fprintf(err,
+               "corvala4: stopped by %s: calculations stopped: %s; not run: %s. Nothing is recorded; "
+               "the working folders stay in %s_make\n",
+               run.interrupted.c_str(), stopped.empty() ? "none" : stopped.c_str(),
+               not_run.empty() ? "none" : not_run.c_str(), Shown(standard_folder).c_str());
+}
+
 }  // namespace
 
 int RunCommand(const RunOptions& o, std::FILE* out, std::FILE* err) {
@@ -85,21 +168,14 @@ int RunCommand(const RunOptions& o, std::FILE* out, std::FILE* err) {
       throw CommandError(2, std::string("--exec: ") + e.what());
     }
   }();
-  RequireWritableReport("--junit", o.junit);
-  RequireWritableReport("--html", o.html);
-  if (!o.junit.empty() && o.junit == o.html) throw CommandError(2, "--junit and --html name the same file");
-  // Gone before anything else, so that a run killed at any moment leaves no earlier run's report.
-  RemoveReport(o.junit);
-  RemoveReport(o.html);
+  // Before anything else, so that a run killed at any moment leaves no earlier run's report.
+  PrepareReports(o);
   HostSession session(o.host);
   TesterCore& core = session.Core();
   // Taken before the signals are caught: Ctrl-C while it waits ends the program at once.
   RunLock lock;
   TakeRunLock(lock, session, o.wait, err);
-  std::vector<std::shared_ptr<TestCaseImpl>> cases = o.cases.empty() ? session.Cases()->Cases()
-                                                                     : session.Named(o.cases);
-  if (o.mandatory) std::erase_if(cases, [](const auto& tc) { return !tc->Mandatory(); });
-  if (o.failed) std::erase_if(cases, [](const auto& tc) { return tc->Passed(); });
+  std::vector<std::shared_ptr<TestCaseImpl>> cases = ChosenCases(session, o);
   if (cases.empty()) {
     bool passed = core.VersionRecord().VersionPassed();
     std::fprintf(out, "no case to run%s; this build %s\n", o.failed ? ": every chosen case has passed" : "",
@@ -110,69 +186,23 @@ int RunCommand(const RunOptions& o, std::FILE* out, std::FILE* err) {
 
   StopSignals stop;
   ProgressDisplay display(out, LiveLineAllowed(out), err, o.color);
-  std::unique_ptr<Executor> executor;
-  int jobs = o.jobs;
-  if (o.executor == "slurm") {
-    executor = std::make_unique<SlurmExecutor>(
-        o.slurm, stop.WakeFd(), [&display](const std::string& text) { display.Warning(text); });
-    // The scheduler queues what the cluster cannot run yet.
-    if (jobs < 1) jobs = static_cast<int>(cases.size());
-  } else {
-    executor = std::make_unique<LocalExecutor>(stop.WakeFd());
-    if (jobs < 1) jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  }
+  int jobs = 0;
+  std::unique_ptr<Executor> executor = MakeExecutor(o, stop, display, cases.size(), jobs);
   jobs = WithinOpenFileLimit(jobs, err);
   CaseRunner runner(session, *executor, command, {jobs, o.timeout, o.fresh});
   runner.SetObserver(&display);
   RunResult run = runner.Run(cases, build, &stop);
   display.Finish();
 
-  // Both are tried: one that cannot be written does not keep the other away.
-  std::string report_error;
-  if (!o.junit.empty()) {
-    try {
-      WriteJUnitReport(run, o.junit);
-    } catch (...) {
-      report_error = "cannot write the JUnit report: " + OneLine(std::current_exception());
-    }
-  }
-  if (!o.html.empty()) {
-    try {
-      WriteHtmlReport(run, o.html);
-    } catch (...) {
-      if (report_error.empty())
-        report_error = "cannot write the HTML report: " + OneLine(std::current_exception());
-    }
-  }
+  std::string report_error = WriteReports(run, o);
   if (!report_error.empty()) throw CommandError(2, report_error);
-
-  OutcomeTally tally = Tally(run.cases);
-  std::string summary = "summary: " + Plural(tally.cases, "case", "cases") + ", " +
-                        std::to_string(tally.passed) + " passed, " + std::to_string(tally.not_passed) +
-                        " not passed, " + std::to_string(tally.calculation_failed) + " failed to calculate";
-  if (tally.folder_missing) summary += ", " + std::to_string(tally.folder_missing) + " without a case folder";
-  if (int other = tally.step_failed + tally.stopped)
-    summary += ", " + std::to_string(other) + " with errors or stopped";
-  if (tally.not_run) summary += ", " + std::to_string(tally.not_run) + " not run";
-  summary += "; in " + std::to_string(static_cast<long>(run.seconds + 0.5)) + " s";
-  std::fprintf(out, "%s\n", summary.c_str());
-
+  std::fprintf(out, "%s\n", SummaryLine(run).c_str());
   if (!run.interrupted.empty()) {
-    std::string stopped, not_run;
-    for (const CaseResult& c : run.cases) {
-      if (c.outcome == CaseOutcome::Stopped) stopped += (stopped.empty() ? "" : ", ") + c.caption;
-      if (c.outcome == CaseOutcome::NotRun) not_run += (not_run.empty() ? "" : ", ") + c.caption;
-    }
-    std::fprintf(err,
-                 "corvala4: stopped by %s: calculations stopped: %s; not run: %s. Nothing is recorded; "
-                 "the working folders stay in %s_make\n",
-                 run.interrupted.c_str(), stopped.empty() ? "none" : stopped.c_str(),
-                 not_run.empty() ? "none" : not_run.c_str(), Shown(core.StandardFolder()).c_str());
+    SayStopped(run, core.StandardFolder(), err);
     std::fflush(out);
     std::fflush(err);
     stop.EndByReceivedSignal();
   }
-  std::string record = Shown(core.VersionRecord().RecordPath());
   // A set-up that cannot calculate says nothing of the build.
   if (!executor->Unusable().empty()) {
     std::fprintf(out, "the calculations could not run on the %s executor (see above): nothing recorded\n",
@@ -182,7 +212,8 @@ int RunCommand(const RunOptions& o, std::FILE* out, std::FILE* err) {
   if (run.all_mandatory_passed)
     std::fprintf(out, "every mandatory case (%d) has passed: %s%s\n", run.mandatory_in_collection,
                  Paint("this build is correct", kGreen, o.color).c_str(),
-                 run.recorded ? (", recorded in " + record).c_str() : ", but it could not be recorded");
+                 run.recorded ? (", recorded in " + Shown(core.VersionRecord().RecordPath())).c_str()
+                              : ", but it could not be recorded");
   else
     std::fprintf(out, "not every mandatory case has passed: %s, nothing recorded\n",
                  Paint("this build is NOT correct", kRed, o.color).c_str());

@@ -56,9 +56,13 @@ TEST(RunSafety, ReportPathsAndLimitsAreCheckedBeforeAnyCaseRuns) {
   h.AddCase("quick", ScriptHost::kOk);
   h.Write();
   std::filesystem::create_directory(dir / "folder");
+  // Writable and searchable as a folder would be, yet no report can be removed or written below it.
+  WriteFile(dir / "tool", "#!/bin/sh\n");
+  std::filesystem::permissions(dir / "tool", std::filesystem::perms::owner_all);
   for (const std::vector<std::string>& bad : {std::vector<std::string>{"--junit", dir / "folder"},
                                               {"--html", dir / "folder"},
                                               {"--junit", dir / "nowhere/r.xml"},
+                                              {"--html", dir / "tool/r.html"},
                                               {"--timeout", "9.3e9"},
                                               {"--timeout", "1e300"},
                                               {"--timeout", "inf"},
