@@ -4,6 +4,7 @@
 
 #include "foundation/platform/path_text.h"
 #include "foundation/text.h"
+#include "results/differing_tokens.h"
 #include "results/outcome_tally.h"
 #include "results/report_text.h"
 
@@ -43,23 +44,16 @@ std::string StateClass(CaseOutcome outcome) {
 
 std::string Seconds(double s) { return SecondsText(s, 2) + " s"; }
 
-/// A line of a pair, escaped, with the part where it differs from the other line marked.
-std::string Marked(const std::optional<std::string>& line, const std::optional<std::string>& other) {
-  std::string text = XmlSafe(ShownLine(line));
-  if (!line || !other) return MarkupEscaped(text);
-  std::string against = XmlSafe(ShownLine(other));
-  size_t head = 0;
-  while (head < text.size() && head < against.size() && text[head] == against[head]) ++head;
-  while (head > 0 && head < text.size() && Utf8Continuation(text[head])) --head;
-  size_t tail = 0;
-  while (tail < text.size() - head && tail < against.size() - head &&
-         text[text.size() - 1 - tail] == against[against.size() - 1 - tail])
-    ++tail;
-  while (tail > 0 && Utf8Continuation(text[text.size() - tail])) --tail;
-  if (head + tail >= text.size()) return MarkupEscaped(text);
-  return MarkupEscaped(text.substr(0, head)) + "<mark>" +
-         MarkupEscaped(text.substr(head, text.size() - head - tail)) + "</mark>" +
-         MarkupEscaped(text.substr(text.size() - tail));
+/// A line escaped, with its spans marked; each part is escaped alone, so a mark never splits an escape.
+std::string Marked(const std::string& text, const std::vector<TextSpan>& spans) {
+  std::string html;
+  size_t at = 0;
+  for (const TextSpan& span : spans) {
+    html += MarkupEscaped(text.substr(at, span.begin - at)) + "<mark>" +
+            MarkupEscaped(text.substr(span.begin, span.end - span.begin)) + "</mark>";
+    at = span.end;
+  }
+  return html + MarkupEscaped(text.substr(at));
 }
 
 std::string Row(std::initializer_list<std::string> cells, const char* tag = "td") {
@@ -144,6 +138,10 @@ std::string HtmlReport(const RunResult& run) {
         size_t n = f.differences.size();
         for (size_t i = 0; i < n; ++i) {
           const LinePair& d = f.differences[i];
+          std::string standard = XmlSafe(ShownLine(d.standard)), output = XmlSafe(ShownLine(d.output));
+          // A line past the end of its file has nothing to mark.
+          std::pair<std::vector<TextSpan>, std::vector<TextSpan>> marks;
+          if (d.standard && d.output) marks = DifferingTokens(standard, output);
           h += "<tr>";
           if (i == 0)
             h += "<td rowspan=\"" + std::to_string(n) + "\"><code>" + E(f.name) +
@@ -151,8 +149,8 @@ std::string HtmlReport(const RunResult& run) {
           // One above the other, so that the columns of the two lines stand in line.
           h += "<td class=\"num\">" + std::to_string(d.number) +
                "</td><td class=\"line\"><div><span class=\"muted\">标准 " + "</span>" +
-               Marked(d.standard, d.output) + "</div><div><span class=\"muted\">输出 </span>" +
-               Marked(d.output, d.standard) + "</div></td></tr>\n";
+               Marked(standard, marks.first) + "</div><div><span class=\"muted\">输出 </span>" +
+               Marked(output, marks.second) + "</div></td></tr>\n";
         }
       }
       h += "</table>\n";
