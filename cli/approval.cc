@@ -272,22 +272,23 @@ Approvals Collect(const std::vector<std::shared_ptr<TestCaseImpl>>& cases, const
   return all;
 }
 
-/// Nothing is approved: every case not refused already says why.
-Approvals& NoneApproved(Approvals& all, const std::string& why) {
+/// Nothing is approved: a case refused on its own says why already; the others say `held`, and
+/// the approval as a whole `why`.
+Approvals& NoneApproved(Approvals& all, const std::string& why, const std::string& held) {
   all.approved = false;
   all.failure = why;
   for (Approval& a : all.cases) {
     a.files.clear();
     if (!a.refused) {
       a.refused = true;
-      a.message = "not approved: " + why;
+      a.message = held;
     }
   }
   return all;
 }
 
 constexpr const char* kTogether =
-    "the cases are approved together or not at all, and one of them was refused";
+    "the cases are approved together or not at all, and one of them was refused: none was";
 
 }  // namespace
 
@@ -315,14 +316,16 @@ Approvals ApproveCases(const std::vector<std::shared_ptr<TestCaseImpl>>& cases, 
   std::vector<Replacement> replacements;
   std::string log_text;
   Approvals all = Collect(cases, reason, standardDirectory, false, replacements, log_text);
-  if (!all.approved) return NoneApproved(all, kTogether);
+  if (!all.approved)
+    return NoneApproved(all, kTogether, "its outputs could be approved, but another case was refused");
   if (replacements.empty()) return all;
   ReplaceResult done = ReplaceAll(standardDirectory, replacements,
                                   ApprovalLogOf(logFolder.empty() ? standardDirectory : logFolder), log_text,
                                   stop);
   if (!done.committed && done.error == "stopped")
-    return NoneApproved(all, "stopped before any standard file was replaced");
-  if (!done.committed) return NoneApproved(all, done.error + "; no standard file was changed");
+    return NoneApproved(all, "stopped before any standard file was replaced", "stopped");
+  if (!done.committed)
+    return NoneApproved(all, done.error + "; no standard file was changed", "nothing was written");
   all.failure = done.error;
   return all;
 }
