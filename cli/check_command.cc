@@ -55,8 +55,8 @@ class Checker {
  public:
   Checker(bool xml, std::string standard) : xml_(xml), standard_(std::move(standard)) {}
 
-  void Error(int line, const std::string& text) { problems.push_back({line, true, text}); }
-  void Warning(int line, const std::string& text) { problems.push_back({line, false, text}); }
+  void Error(int line, const std::string& text) { problems.push_back({line, true, text, {}}); }
+  void Warning(int line, const std::string& text) { problems.push_back({line, false, text, {}}); }
 
   /// A yes-or-no attribute: only a lower-case y means yes in the XML form; the TXT form takes Y too.
   void YesNo(int line, const std::string& what, const std::optional<std::string>& value, const char* yes,

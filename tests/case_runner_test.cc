@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <thread>
@@ -189,7 +190,9 @@ TEST_F(CaseRunnerTest, AnOutputThatShowsLateIsLookedForAgainBeforeTheComparison)
   executor.work["late"] = [&writer](const Calculation& calc) {
     writer = std::thread([folder = calc.folder] {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      WriteFile(folder + "/r.out", "result\n");
+      // Whole when it shows, as a node's finished file does: seen half-written it would not pass.
+      WriteFile(folder + "/r.out.part", "result\n");
+      std::filesystem::rename(folder + "/r.out.part", folder + "/r.out");
     });
     return 0;
   };

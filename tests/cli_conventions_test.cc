@@ -105,8 +105,11 @@ TEST(CliConventions, EveryErrorIsPrefixedAndSaysWhatIsWrong) {
     EXPECT_EQ(run.status, 2) << e.first_line;
     EXPECT_EQ(run.out, "") << e.first_line;
     EXPECT_EQ(LinesOf(run.err).front(), e.first_line) << run.err;
-    for (const std::string& line : LinesOf(run.err))
-      if (!line.empty()) EXPECT_EQ(line.rfind("corvala4: ", 0), 0u) << line;
+    for (const std::string& line : LinesOf(run.err)) {
+      if (!line.empty()) {
+        EXPECT_EQ(line.rfind("corvala4: ", 0), 0u) << line;
+      }
+    }
   }
 }
 

@@ -47,10 +47,10 @@ RunResult EveryOutcome() {
   add("通过 <&>", CaseOutcome::Passed);
   add("ran there", CaseOutcome::Passed).facts = {{"job", "17"}, {"node", "n3"}};
   CaseResult& differs = add("differs", CaseOutcome::NotPassed);
-  differs.files.push_back({"a.out", false, Same, {}, {}});
-  differs.files.push_back({"b.out", false, ContentDiffers, {Pair(7, "M = 1.0", "M = 1.5")}, {}});
-  differs.files.push_back({"c.out", false, LengthDiffers, {Pair(3, "end", std::nullopt)}, {}});
-  differs.files.push_back({"d.out", true, OutputMissing, {}, {}});
+  differs.files.push_back({"a.out", false, Same, {}, {}, {}});
+  differs.files.push_back({"b.out", false, ContentDiffers, {Pair(7, "M = 1.0", "M = 1.5")}, {}, {}});
+  differs.files.push_back({"c.out", false, LengthDiffers, {Pair(3, "end", std::nullopt)}, {}, {}});
+  differs.files.push_back({"d.out", true, OutputMissing, {}, {}, {}});
   CaseResult& crashed = add("crashed", CaseOutcome::CalculationFailed, "killed by signal 11 (SIGSEGV)");
   crashed.output = "step 1\n\x1b[31mstep 2\x01\n";
   crashed.facts = {{"pid", "4321"}};
