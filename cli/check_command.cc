@@ -8,6 +8,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -25,6 +26,7 @@
 #include "foundation/text.h"
 #include "model/path_guard.h"
 #include "results/compare_rules.h"
+#include "results/output_checker.h"
 
 namespace corvala4::cli {
 
@@ -161,6 +163,29 @@ class Checker {
   std::set<std::string> captions_;
 };
 
+/// A name in braces that looks meant as a placeholder of the checker and is none: "{outptu}".
+/// Other braces (an awk program's, a regular expression's) are the checker's own.
+std::string UnknownCheckerPlaceholder(const std::string& word) {
+  std::string found;
+  FillBraces(word, [&found](const std::string& name) -> std::optional<std::string> {
+    for (const char* k : kCheckerPlaceholders)
+      if (name == k) return std::string();
+    bool identifier = !name.empty() && !std::isdigit(static_cast<unsigned char>(name[0])) &&
+                      std::all_of(name.begin(), name.end(), [](char c) {
+                        return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+                      });
+    if (identifier && found.empty()) found = name;
+    return std::nullopt;
+  });
+  return found;
+}
+
+std::string KnownCheckerPlaceholders() {
+  std::string text;
+  for (const char* k : kCheckerPlaceholders) text += (text.empty() ? "{" : " {") + std::string(k) + "}";
+  return text;
+}
+
 /// The comparison rules of the standard directory, read as a run reads them: a mistake is an
 /// error (a run would stop at it), a table that fits no declared output a warning.
 std::vector<Problem> CheckRules(const std::string& standard, const std::vector<RecordedCase>& cases) {
@@ -188,6 +213,14 @@ std::vector<Problem> CheckRules(const std::string& standard, const std::vector<R
   }
   if (!rules) return problems;
   for (const FileRule& rule : rules->Files()) {
+    for (const std::string& word : rule.check) {
+      std::string unknown = UnknownCheckerPlaceholder(word);
+      if (!unknown.empty())
+        problems.push_back({rule.line, false,
+                            rule.Name() + ": {" + unknown + "} in check is not a placeholder (known: " +
+                                KnownCheckerPlaceholders() + "); the checker gets it as written",
+                            path});
+    }
     bool used = false;
     for (const RecordedCase& c : cases)
       for (const RecordedOutput& o : c.outputs)

@@ -2,7 +2,10 @@
 
 #include <unistd.h>
 
+#include <optional>
 #include <stdexcept>
+
+#include "foundation/text.h"
 
 namespace corvala4::cli {
 
@@ -48,44 +51,30 @@ std::vector<std::string> SplitWords(const std::string& text) {
 
 /// Fills one word; with values absent it only checks the placeholders.
 std::string Fill(const std::string& word, const CaseValues* values) {
-  std::string out;
-  for (size_t i = 0; i < word.size(); ++i) {
-    char c = word[i];
-    if ((c == '{' || c == '}') && i + 1 < word.size() && word[i + 1] == c) {
-      out += c;
-      ++i;
-      continue;
-    }
-    if (c == '}')
-      throw std::invalid_argument("a '}' without its '{' in \"" + word + "\" (write }} for a brace)");
-    if (c != '{') {
-      out += c;
-      continue;
-    }
-    size_t close = word.find('}', i);
-    if (close == std::string::npos)
-      throw std::invalid_argument("a placeholder is not closed in \"" + word + "\" (write {{ for a brace)");
-    std::string name = word.substr(i + 1, close - i - 1);
-    const std::string* value = nullptr;
-    std::string stem;
-    if (values) {
-      stem = FileStem(values->project);
+  std::string stem = values ? FileStem(values->project) : std::string();
+  auto value = [&](const std::string& name) -> std::optional<std::string> {
+    for (size_t k = 0; k < std::size(kNames); ++k) {
+      if (name != kNames[k]) continue;
+      if (!values) return std::string();
       const std::string* fields[] = {
           &values->host, &values->project, &values->func, &values->folder, &values->caption, &stem, &stem};
-      for (size_t k = 0; k < std::size(kNames); ++k)
-        if (name == kNames[k]) value = fields[k];
-    } else {
-      for (const char* known : kNames)
-        if (name == known) value = &name;
+      return *fields[k];
     }
-    if (!value)
+    return std::nullopt;
+  };
+  BracesFilled filled = FillBraces(word, value);
+  switch (filled.problem) {
+    case BraceProblem::None: break;
+    case BraceProblem::LoneClose:
+      throw std::invalid_argument("a '}' without its '{' in \"" + word + "\" (write }} for a brace)");
+    case BraceProblem::Unclosed:
+      throw std::invalid_argument("a placeholder is not closed in \"" + word + "\" (write {{ for a brace)");
+    case BraceProblem::Unknown:
       throw std::invalid_argument(
-          "unknown placeholder {" + name +
+          "unknown placeholder {" + filled.name +
           "}; known are {host} {project} {func} {folder} {caption} {stem} {project_stem}");
-    if (values) out += *value;
-    i = close;
   }
-  return out;
+  return filled.text;
 }
 
 }  // namespace

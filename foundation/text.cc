@@ -94,4 +94,44 @@ std::string MarkupEscaped(std::string_view text, bool apostrophe) {
   return out;
 }
 
+BracesFilled FillBraces(std::string_view text,
+                        const std::function<std::optional<std::string>(const std::string&)>& value) {
+  BracesFilled out;
+  auto problem = [&out](BraceProblem p, std::string name = {}) {
+    if (out.problem != BraceProblem::None) return;
+    out.problem = p;
+    out.name = std::move(name);
+  };
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if ((c == '{' || c == '}') && i + 1 < text.size() && text[i + 1] == c) {
+      out.text += c;
+      ++i;
+      continue;
+    }
+    if (c == '}') problem(BraceProblem::LoneClose);
+    if (c != '{') {
+      out.text += c;
+      continue;
+    }
+    size_t close = text.find('}', i);
+    if (close == std::string_view::npos) {
+      problem(BraceProblem::Unclosed);
+      out.text += c;
+      continue;
+    }
+    std::string name(text.substr(i + 1, close - i - 1));
+    std::optional<std::string> filled = value(name);
+    if (!filled) {
+      // Scanned on from the brace's next byte, as if it were a letter.
+      problem(BraceProblem::Unknown, name);
+      out.text += c;
+      continue;
+    }
+    out.text += *filled;
+    i = close;
+  }
+  return out;
+}
+
 }  // namespace corvala4

@@ -2,6 +2,7 @@
 // multi-byte characters (Chinese names) are never touched.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -56,5 +57,20 @@ std::string UpperText(std::string_view utf8);
 /// Text for XML or HTML: &, <, > and " written as entities, and ' too unless `apostrophe`
 /// is false (a file whose attribute values are all in double quotes keeps it as it is).
 std::string MarkupEscaped(std::string_view text, bool apostrophe = true);
+
+/// The first thing that kept a {name} placeholder from being filled.
+enum class BraceProblem { None, LoneClose, Unclosed, Unknown };
+
+struct BracesFilled {
+  std::string text;
+  BraceProblem problem = BraceProblem::None;
+  std::string name;  // of the first unknown placeholder
+};
+
+/// Fills the {name} placeholders of `text` with `value(name)`; "{{" and "}}" are braces. What
+/// cannot be filled (a name `value` does not know, an unclosed '{', a lone '}') stays as written,
+/// and the first such problem is told: a strict caller refuses it, a lenient one passes it on.
+BracesFilled FillBraces(std::string_view text,
+                        const std::function<std::optional<std::string>(const std::string&)>& value);
 
 }  // namespace corvala4

@@ -9,6 +9,7 @@
 #include <cerrno>
 
 #include "foundation/platform/spawn.h"
+#include "foundation/text.h"
 
 namespace corvala4 {
 
@@ -35,31 +36,13 @@ std::string LastLines(const std::string& text) {
 
 std::vector<std::string> FillPlaceholders(const std::vector<std::string>& words,
                                           const std::map<std::string, std::string>& values) {
+  auto value = [&values](const std::string& name) -> std::optional<std::string> {
+    auto it = values.find(name);
+    if (it == values.end()) return std::nullopt;
+    return it->second;
+  };
   std::vector<std::string> out;
-  for (const std::string& word : words) {
-    std::string filled;
-    for (size_t i = 0; i < word.size(); ++i) {
-      char c = word[i];
-      if ((c == '{' || c == '}') && i + 1 < word.size() && word[i + 1] == c) {
-        filled += c;
-        ++i;
-        continue;
-      }
-      if (c == '{') {
-        size_t close = word.find('}', i);
-        if (close != std::string::npos) {
-          auto it = values.find(word.substr(i + 1, close - i - 1));
-          if (it != values.end()) {
-            filled += it->second;
-            i = close;
-            continue;
-          }
-        }
-      }
-      filled += c;
-    }
-    out.push_back(filled);
-  }
+  for (const std::string& word : words) out.push_back(FillBraces(word, value).text);
   return out;
 }
 

@@ -17,6 +17,12 @@ struct CheckerResult {
   std::string last_lines;  // the end of what it printed, standard output and error together
 };
 
+/// The placeholders a checker's words may hold, in the order the output fills them: the standard
+/// file, the produced output, the case's standard and working folders, the output's declared name
+/// and its stem, the project file and its stem.
+inline constexpr const char* kCheckerPlaceholders[] = {
+    "standard", "output", "standard_folder", "folder", "name", "stem", "project", "project_stem"};
+
 /// Fills {name} placeholders of each word from `values`; "{{" and "}}" are braces. An unknown
 /// placeholder stays as written, so that the checker sees what was meant.
 std::vector<std::string> FillPlaceholders(const std::vector<std::string>& words,

@@ -106,14 +106,12 @@ OutputFileState OutputFileStatus::RefreshUnderRule(const FileRule& rule, std::st
                ? name
                : name.substr(0, dot);
   };
-  std::map<std::string, std::string> values = {{"standard", StandardPath()},
-                                               {"output", OutputPath()},
-                                               {"standard_folder", tc.StandardFolder()},
-                                               {"folder", tc.TestCaseFolder()},
-                                               {"name", file.Name()},
-                                               {"stem", stem(file.Name())},
-                                               {"project", tc.ProjectFileName()},
-                                               {"project_stem", stem(tc.ProjectFileName())}};
+  const std::string filled[] = {
+      StandardPath(), OutputPath(),      tc.StandardFolder(),  tc.TestCaseFolder(),
+      file.Name(),    stem(file.Name()), tc.ProjectFileName(), stem(tc.ProjectFileName())};
+  static_assert(std::size(filled) == std::size(kCheckerPlaceholders));
+  std::map<std::string, std::string> values;
+  for (size_t k = 0; k < std::size(filled); ++k) values[kCheckerPlaceholders[k]] = filled[k];
   CheckerResult checked = RunChecker(FillPlaceholders(rule.check, values), tc.TestCaseFolder());
   // Its last few lines on one line, for the state column and the reports.
   std::vector<std::string> lines;

@@ -155,6 +155,21 @@ TEST(CheckCommand, TheComparisonRulesAreReadAsARunReadsThem) {
                                           "compared exactly",
                                   h.folder + "/CALC_TEST_DAT.TXT: 1 case, 0 errors, 1 warning"}))
       << run.out;
+
+  // A mistyped placeholder of a checker is named; an awk program's braces are its own.
+  WriteFile(
+      rules,
+      "[[files]]\nmatch = \"*.out\"\n"
+      "check = [\"awk\", \"{print $1} END {exit 0}\", \"{standard}\", \"{{outptu}}\", \"x{outptu}\"]\n");
+  run = RunProgram({"check", h.host}, dir);
+  EXPECT_EQ(run.status, 1) << run.out;
+  EXPECT_EQ(LinesOf(run.out).front(),
+            rules +
+                ":1: warning: [[files]] #1 (match *.out, line 1): {outptu} in check is not a placeholder "
+                "(known: {standard} {output} {standard_folder} {folder} {name} {stem} {project} "
+                "{project_stem}); the checker gets it as written")
+      << run.out;
+  EXPECT_EQ(LinesOf(run.out).size(), 2u) << run.out;
 }
 
 }  // namespace
