@@ -56,7 +56,7 @@ bool Overlap(const std::string& a, const std::string& b) {
 RunObserver::~RunObserver() = default;
 void RunObserver::Lines(const std::vector<std::string>&) {}
 void RunObserver::CaseEnded(const CaseResult&) {}
-void RunObserver::Counts(int, int, int, int) {}
+void RunObserver::Counts(const OutcomeTally&, int, int) {}
 void RunObserver::Unusable(const std::string&) {}
 
 std::string SignalName(int signal) {
@@ -109,12 +109,11 @@ void CaseRunner::Flush(Slot& slot, bool last) {
 void CaseRunner::Done(Slot& slot) {
   slot.state = Slot::State::Done;
   slot.result.seconds = Since(slot.start);
-  ++done_;
-  if (slot.result.outcome != CaseOutcome::Passed) ++failed_;
+  done_.Add(slot.result);
   Flush(slot, true);
   if (observer_) {
     observer_->CaseEnded(slot.result);
-    observer_->Counts(done_, running_, failed_, static_cast<int>(slots_.size()));
+    observer_->Counts(done_, running_, static_cast<int>(slots_.size()));
   }
 }
 
@@ -193,7 +192,7 @@ void CaseRunner::StartCase(int k) {
   slot.state = Slot::State::Running;
   ++running_;
   executor_.Start(calc);
-  if (observer_) observer_->Counts(done_, running_, failed_, static_cast<int>(slots_.size()));
+  if (observer_) observer_->Counts(done_, running_, static_cast<int>(slots_.size()));
 }
 
 void CaseRunner::FinishCase(int k, const CalculationEnd& end) {
@@ -301,7 +300,8 @@ RunResult CaseRunner::Run(const std::vector<std::shared_ptr<TestCaseImpl>>& case
     slot.key = FolderKey(tc->Folder());
     slots_.push_back(std::move(slot));
   }
-  running_ = done_ = failed_ = 0;
+  running_ = 0;
+  done_ = {};
   unusable_told_ = false;
   removed_.clear();
 

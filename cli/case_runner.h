@@ -11,6 +11,7 @@
 
 #include "cli/command_template.h"
 #include "cli/executor.h"
+#include "results/outcome_tally.h"
 #include "results/run_report.h"
 
 namespace corvala4::cli {
@@ -26,8 +27,8 @@ class RunObserver {
   virtual void Lines(const std::vector<std::string>& lines);
   /// A case is over; its lines have been handed out.
   virtual void CaseEnded(const CaseResult& c);
-  /// How many cases are done, running, did not pass, of how many.
-  virtual void Counts(int done, int running, int failed, int total);
+  /// How the cases done so far ended, how many are running, of how many.
+  virtual void Counts(const OutcomeTally& done, int running, int total);
   /// The executor cannot start any calculation here: told once, before the first case it failed.
   virtual void Unusable(const std::string& why);
 };
@@ -73,8 +74,7 @@ class CaseRunner {
   BuildIdentity build_;
   std::vector<Slot> slots_;
   int running_ = 0;
-  int done_ = 0;
-  int failed_ = 0;
+  OutcomeTally done_;
   bool unusable_told_ = false;
   std::set<std::string> removed_;  // the working folders --fresh has removed in this run
   double engine_seconds_ = 0;

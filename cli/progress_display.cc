@@ -39,6 +39,16 @@ std::string Clock(double seconds) {
 
 }  // namespace
 
+std::string NotPassedCounts(const OutcomeTally& t, bool every) {
+  std::string text = std::to_string(t.not_passed) + " not passed";
+  if (every || t.calculation_failed)
+    text += ", " + std::to_string(t.calculation_failed) + " failed to calculate";
+  if (t.folder_missing) text += ", " + std::to_string(t.folder_missing) + " without a case folder";
+  if (int other = t.step_failed + t.stopped) text += ", " + std::to_string(other) + " with errors or stopped";
+  if (t.not_run) text += ", " + std::to_string(t.not_run) + " not run";
+  return text;
+}
+
 ProgressDisplay::ProgressDisplay(std::FILE* out, bool terminal, std::FILE* err, bool color)
     : out_(out), terminal_(terminal), err_(err), color_(color), start_(std::chrono::steady_clock::now()) {}
 
@@ -71,11 +81,11 @@ void ProgressDisplay::ClearLive() {
 void ProgressDisplay::DrawLive() {
   if (!terminal_) return;
   double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-  std::string left =
-      done_ > 0 ? "about " + Clock(elapsed / done_ * (total_ - done_)) + " left" : "time left not known yet";
-  char line[256];
-  std::snprintf(line, sizeof line, "[%d/%d] %d running, %d not passed, %s", done_, total_, running_, failed_,
-                left.c_str());
+  int done = done_.cases;
+  std::string left = done > 0 ? "about " + Clock(elapsed / done * (total_ - done)) + " left"
+                              : "time left not known yet";
+  std::string line = "[" + std::to_string(done) + "/" + std::to_string(total_) + "] " +
+                     std::to_string(running_) + " running, " + NotPassedCounts(done_, false) + ", " + left;
   // A line longer than the terminal would wrap, and "\r" would then redraw only its last part.
   std::fprintf(out_, "\r\033[K%s", CutToWidth(line, TerminalWidth(out_) - 1).c_str());
   std::fflush(out_);
@@ -99,10 +109,9 @@ void ProgressDisplay::CaseEnded(const CaseResult& c) {
   std::fflush(out_);
 }
 
-void ProgressDisplay::Counts(int done, int running, int failed, int total) {
+void ProgressDisplay::Counts(const OutcomeTally& done, int running, int total) {
   done_ = done;
   running_ = running;
-  failed_ = failed;
   total_ = total;
   DrawLive();
 }

@@ -11,6 +11,11 @@
 
 namespace corvala4::cli {
 
+/// How the cases that did not pass ended, each way that any did, as the live line and the
+/// summary line both say it: "1 not passed, 2 failed to calculate, 1 without a case folder".
+/// "failed to calculate" is said at 0 too when `every` (the summary line).
+std::string NotPassedCounts(const OutcomeTally& t, bool every);
+
 class ProgressDisplay : public RunObserver {
  public:
   /// Warnings and what keeps the run from calculating go to `err`. `terminal`: a live line is
@@ -19,7 +24,7 @@ class ProgressDisplay : public RunObserver {
 
   void Lines(const std::vector<std::string>& lines) override;
   void CaseEnded(const CaseResult& c) override;
-  void Counts(int done, int running, int failed, int total) override;
+  void Counts(const OutcomeTally& done, int running, int total) override;
   void Unusable(const std::string& why) override;
   /// A warning for the user, once, between the lines of the run.
   void Warning(const std::string& text);
@@ -40,7 +45,8 @@ class ProgressDisplay : public RunObserver {
   bool color_;
   std::string unusable_;
   bool live_shown_ = false;
-  int done_ = 0, running_ = 0, failed_ = 0, total_ = 0;
+  OutcomeTally done_;
+  int running_ = 0, total_ = 0;
   std::chrono::steady_clock::time_point start_;
 };
 

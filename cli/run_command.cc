@@ -133,14 +133,8 @@ std::unique_ptr<Executor> MakeExecutor(const RunOptions& o, StopSignals& stop, P
 
 std::string SummaryLine(const RunResult& run) {
   OutcomeTally tally = Tally(run.cases);
-  std::string summary = "summary: " + Plural(tally.cases, "case", "cases") + ", " +
-                        std::to_string(tally.passed) + " passed, " + std::to_string(tally.not_passed) +
-                        " not passed, " + std::to_string(tally.calculation_failed) + " failed to calculate";
-  if (tally.folder_missing) summary += ", " + std::to_string(tally.folder_missing) + " without a case folder";
-  if (int other = tally.step_failed + tally.stopped)
-    summary += ", " + std::to_string(other) + " with errors or stopped";
-  if (tally.not_run) summary += ", " + std::to_string(tally.not_run) + " not run";
-  return summary + "; in " + std::to_string(static_cast<long>(run.seconds + 0.5)) + " s";
+  return "summary: " + Plural(tally.cases, "case", "cases") + ", " + std::to_string(tally.passed) + " passed, " +
+         NotPassedCounts(tally, true) + "; in " + std::to_string(static_cast<long>(run.seconds + 0.5)) + " s";
 }
 
 /// What a stop left: the calculations it stopped, the cases it kept from starting, and where

@@ -15,28 +15,30 @@ OutcomeKind KindOf(CaseOutcome outcome) {
   return OutcomeKind::Error;
 }
 
+void OutcomeTally::Add(const CaseResult& c) {
+  ++cases;
+  switch (c.outcome) {
+    case CaseOutcome::Passed: ++passed; break;
+    case CaseOutcome::NotPassed: ++not_passed; break;
+    case CaseOutcome::CalculationFailed: ++calculation_failed; break;
+    case CaseOutcome::FolderMissing: ++folder_missing; break;
+    case CaseOutcome::Error: ++step_failed; break;
+    case CaseOutcome::Stopped: ++stopped; break;
+    case CaseOutcome::NotRun: ++not_run; break;
+  }
+  switch (KindOf(c.outcome)) {
+    case OutcomeKind::Passed: break;
+    case OutcomeKind::Failure: ++failures; break;
+    case OutcomeKind::Error: ++errors; break;
+    case OutcomeKind::Skipped: ++skipped; break;
+  }
+  mandatory += c.mandatory;
+  mandatory_passed += c.mandatory && c.outcome == CaseOutcome::Passed;
+}
+
 OutcomeTally Tally(const std::vector<CaseResult>& cases) {
   OutcomeTally t;
-  for (const CaseResult& c : cases) {
-    ++t.cases;
-    switch (c.outcome) {
-      case CaseOutcome::Passed: ++t.passed; break;
-      case CaseOutcome::NotPassed: ++t.not_passed; break;
-      case CaseOutcome::CalculationFailed: ++t.calculation_failed; break;
-      case CaseOutcome::FolderMissing: ++t.folder_missing; break;
-      case CaseOutcome::Error: ++t.step_failed; break;
-      case CaseOutcome::Stopped: ++t.stopped; break;
-      case CaseOutcome::NotRun: ++t.not_run; break;
-    }
-    switch (KindOf(c.outcome)) {
-      case OutcomeKind::Passed: break;
-      case OutcomeKind::Failure: ++t.failures; break;
-      case OutcomeKind::Error: ++t.errors; break;
-      case OutcomeKind::Skipped: ++t.skipped; break;
-    }
-    t.mandatory += c.mandatory;
-    t.mandatory_passed += c.mandatory && c.outcome == CaseOutcome::Passed;
-  }
+  for (const CaseResult& c : cases) t.Add(c);
   return t;
 }
 

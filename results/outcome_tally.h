@@ -35,6 +35,9 @@ struct OutcomeTally {
   // Of the cases run, not of the whole definition.
   int mandatory = 0;
   int mandatory_passed = 0;
+
+  /// Counts one more case, so that a run can be told as it goes by the same count.
+  void Add(const CaseResult& c);
 };
 
 OutcomeTally Tally(const std::vector<CaseResult>& cases);

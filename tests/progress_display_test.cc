@@ -37,12 +37,23 @@ CaseResult Failed() {
   return c;
 }
 
+/// The count of cases that ended so.
+OutcomeTally Ended(std::initializer_list<CaseOutcome> outcomes) {
+  OutcomeTally t;
+  for (CaseOutcome o : outcomes) {
+    CaseResult c;
+    c.outcome = o;
+    t.Add(c);
+  }
+  return t;
+}
+
 TEST(ProgressDisplay, WithoutATerminalTheModulesLinesAndWhyACaseFailed) {
   Printed out;
   ProgressDisplay display(out.file(), false);
   display.Lines({"---", "[1/2]开始测试算例'B' ...", "[1/2]测试<失败>,耗时0分0秒."});
   display.CaseEnded(Failed());
-  display.Counts(1, 1, 1, 2);  // no live line without a terminal
+  display.Counts(Ended({CaseOutcome::CalculationFailed}), 1, 2);  // no live line without a terminal
   CaseResult ok;
   ok.outcome = CaseOutcome::Passed;
   display.CaseEnded(ok);
@@ -56,9 +67,9 @@ TEST(ProgressDisplay, OnATerminalOneLiveLineAndALineForEachCaseThatDidNotPass) {
   Printed out;
   ProgressDisplay display(out.file(), true);
   display.Lines({"[0/3]开始测试 ... ."});  // the module's lines stay off a terminal
-  display.Counts(0, 2, 0, 3);
+  display.Counts({}, 2, 3);
   display.CaseEnded(Failed());
-  display.Counts(1, 1, 1, 3);
+  display.Counts(Ended({CaseOutcome::NotPassed}), 1, 3);
   display.Finish();
   std::string text = out.Text();
   EXPECT_EQ(text.find("开始测试"), std::string::npos);
@@ -66,6 +77,25 @@ TEST(ProgressDisplay, OnATerminalOneLiveLineAndALineForEachCaseThatDidNotPass) {
   EXPECT_NE(text.find("\r\033[K失败 B\n    exit status 2\n"), std::string::npos) << text;
   EXPECT_NE(text.find("\r\033[K[1/3] 1 running, 1 not passed, about 0:00 left"), std::string::npos) << text;
   EXPECT_EQ(text.substr(text.size() - 4), "\r\033[K");  // cleared before the closing words
+}
+
+TEST(ProgressDisplay, TheLiveLineCountsTheCasesThatDidNotPassAsTheSummaryDoes) {
+  Printed out;
+  ProgressDisplay display(out.file(), true);
+  // A case that failed to calculate is not counted as one that did not pass.
+  OutcomeTally done =
+      Ended({CaseOutcome::Passed, CaseOutcome::CalculationFailed, CaseOutcome::CalculationFailed});
+  display.Counts(done, 1, 4);
+  EXPECT_NE(out.Text().find("[3/4] 1 running, 0 not passed, 2 failed to calculate, about"), std::string::npos)
+      << out.Text();
+  EXPECT_EQ(NotPassedCounts(done, true), "0 not passed, 2 failed to calculate");
+  // Every other way a case ends that is not a pass, named as the summary names it.
+  done = Ended({CaseOutcome::NotPassed, CaseOutcome::FolderMissing, CaseOutcome::Error, CaseOutcome::Stopped,
+                CaseOutcome::NotRun});
+  EXPECT_EQ(NotPassedCounts(done, false),
+            "1 not passed, 1 without a case folder, 2 with errors or stopped, 1 not run");
+  EXPECT_EQ(NotPassedCounts({}, false), "0 not passed");
+  EXPECT_EQ(NotPassedCounts({}, true), "0 not passed, 0 failed to calculate");
 }
 
 TEST(ProgressDisplay, AnUnusableExecutorIsToldOnceAndNotAgainForEachCase) {
