@@ -119,7 +119,7 @@ void LocalExecutor::Start(const Calculation& calc) {
   } catch (const SpawnError& e) {
     return refuse(std::string("could not start ") + e.what());
   }
-  orphans_.Add(p->pid);
+  orphans_.Add(p->pid, batch_clients_);
   // Through syscall: Debian 12's header declares pidfd_open without C linkage.
   p->pidfd = Fd(static_cast<int>(syscall(SYS_pidfd_open, p->pid, 0)));
   p->started = watcher_ == nullptr;
@@ -168,7 +168,7 @@ CalculationEnd LocalExecutor::Finish(Process& p, int status) {
   end.output = std::move(p.tail);
   if (end.output.size() > kOutputTail) end.output.erase(0, end.output.size() - kOutputTail);
   end.facts.emplace_back("pid", std::to_string(p.pid));
-  orphans_.Remove(p.pid);
+  orphans_.Remove(p.pid, batch_clients_);
   p.Close();
   return end;
 }

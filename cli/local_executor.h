@@ -36,6 +36,11 @@ class LocalExecutor : public Executor {
 
   /// With a watcher, a calculation's time-out counts from the start the watcher sees.
   void SetStartWatcher(StartWatcher* watcher) { watcher_ = watcher; }
+  /// Its processes are a batch system's clients, which take their jobs along when sent
+  /// SIGTERM: should the runner die, they are terminated first, killed only if that fails.
+  void SetBatchClients() { batch_clients_ = true; }
+  /// What ends with the runner should it die: more than the processes can be added to it.
+  OrphanGuard& Orphans() { return orphans_; }
 
   /// Calculations started and not yet handed out by WaitAny.
   size_t Running() const { return procs_.size() + ended_.size(); }
@@ -57,6 +62,7 @@ class LocalExecutor : public Executor {
   int wake_fd_;
   Clock::duration grace_;
   StartWatcher* watcher_ = nullptr;
+  bool batch_clients_ = false;
   std::vector<std::unique_ptr<Process>> procs_;
   std::deque<CalculationEnd> ended_;
   OrphanGuard orphans_;

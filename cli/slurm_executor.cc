@@ -245,6 +245,8 @@ SlurmExecutor::SlurmExecutor(SlurmOptions options, int wakeFd, std::function<voi
                              double grace)
     : options_(std::move(options)), warn_(std::move(warn)), srun_(wakeFd, grace) {
   srun_.SetStartWatcher(this);
+  // Killed at once, srun would leave its job running, or waiting in the queue to run later.
+  srun_.SetBatchClients();
   if (FindOnPath("srun").empty())
     unusable_ = "srun was not found on the PATH: Slurm's client commands are not installed on this machine";
   char host[256] = "";
@@ -320,8 +322,17 @@ bool SlurmExecutor::Output(int id, std::string& kept) {
     job.machine = w[4];
     return true;
   });
+  Guard(job);
   if (job.started) CheckSharedFolder(job);
   return job.started;
+}
+
+void SlurmExecutor::Guard(Job& job) {
+  std::string ref = Reference(job);
+  if (ref.empty() || ref == job.guarded) return;
+  if (!job.guarded.empty()) srun_.Orphans().RemoveJob(job.guarded);
+  srun_.Orphans().AddJob(ref);
+  job.guarded = ref;
 }
 
 void SlurmExecutor::CheckSharedFolder(const Job& job) {
@@ -354,6 +365,7 @@ CalculationEnd SlurmExecutor::Translate(CalculationEnd srun) {
     unusable_ = end.reason;
   // srun ends its job when told to; should it have been killed first, the job must still go.
   if (std::string ref = Reference(job); ended_by_us && !ref.empty()) Cancel({ref}, false);
+  if (!job.guarded.empty()) srun_.Orphans().RemoveJob(job.guarded);
   return end;
 }
 

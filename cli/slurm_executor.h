@@ -55,11 +55,14 @@ class SlurmExecutor : public Executor, private StartWatcher {
   struct Job : SlurmJob {
     std::string folder;
     std::string name;
+    std::string guarded;  // what the orphan guard is to cancel should the runner die
   };
 
   bool Output(int id, std::string& kept) override;
   CalculationEnd Translate(CalculationEnd srun);
   void CheckSharedFolder(const Job& job);
+  /// Has the orphan guard cancel the job (or its step) once its id is known.
+  void Guard(Job& job);
   /// What scancel takes to cancel the job: its id, or its step's; empty when not known.
   std::string Reference(const Job& job) const;
   /// Cancels jobs (or job steps) by id; waits for scancel unless told not to.

@@ -1,6 +1,7 @@
 // `corvala4 run --executor slurm` as a real process on a real cluster (scripts/slurm-up.sh
 // starts a one-node one): the outcome of the local executor, where each case ran, Ctrl-C,
-// an executor that cannot run, a node that is another machine, outputs that show late.
+// a runner killed, an executor that cannot run, a node that is another machine, outputs
+// that show late.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -158,6 +159,59 @@ TEST(SlurmRun, InterruptCancelsEveryJobAndRecordsNothing) {
     ASSERT_EQ(w.rfind("job ", 0), 0u) << w;
     EXPECT_EQ(std::count(queued.begin(), queued.end(), id), 0) << w;
   }
+}
+
+/// What of a run is still there: its jobs in the queue (by their working folders below
+/// `folder`) and its srun processes.
+std::vector<std::string> LeftOf(const std::string& folder) {
+  std::vector<std::string> left;
+  std::string jobs = Capture("squeue -h -o '%i %Z'").out, procs = Capture("ps -eo pid=,args=").out;
+  for (const std::string* text : {&jobs, &procs})
+    for (size_t pos = 0, end; (end = text->find('\n', pos)) != std::string::npos; pos = end + 1) {
+      std::string line = text->substr(pos, end - pos);
+      if (text == &jobs ? line.find(" " + folder + "/") != std::string::npos
+                        : line.find(" srun ") != std::string::npos &&
+                              line.find("--chdir=" + folder + "/") != std::string::npos)
+        left.push_back(line);
+    }
+  return left;
+}
+
+TEST(SlurmRun, AKilledRunnerLeavesNoJobBehind) {
+  CORVALA4_NEED_SLURM();
+  TempDir dir;
+  ScriptHost h(dir);
+  // Each writes into its working folder until it is ended; on two cores one waits in the queue.
+  const std::vector<std::string> cases = {"tick1", "tick2", "tick3"};
+  for (const std::string& c : cases) h.AddCase(c, "while :; do date +%s.%N >> ticks; sleep 0.1; done\n");
+  h.Write();
+  auto ticking = [&] {
+    int n = 0;
+    for (const std::string& c : cases) n += !ReadFile(h.Work(c) + "/ticks").empty();
+    return n;
+  };
+  ProgramRun run = RunProgram({"run", h.host, "--executor", "slurm", "-j", "3"}, dir, [&](int pid) {
+    for (int i = 0; i < 400 && ticking() < 2; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    kill(pid, SIGKILL);
+  });
+  EXPECT_EQ(run.signal, SIGKILL) << run.out << run.err;
+  EXPECT_GE(ticking(), 2);
+
+  std::vector<std::string> left = LeftOf(h.folder);
+  for (int i = 0; i < 600 && !left.empty(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    left = LeftOf(h.folder);
+  }
+  EXPECT_EQ(left, std::vector<std::string>{});
+  std::vector<size_t> ticks;
+  for (const std::string& c : cases) ticks.push_back(ReadFile(h.Work(c) + "/ticks").size());
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  for (size_t i = 0; i < cases.size(); ++i)
+    EXPECT_EQ(ReadFile(h.Work(cases[i]) + "/ticks").size(), ticks[i]) << cases[i] << " is still written";
+
+  // Whatever went wrong, nothing of this run may hold the node for the tests after it.
+  for (const std::string& line : LeftOf(h.folder))
+    if (line.find(" srun ") == std::string::npos) Capture("scancel " + line.substr(0, line.find(' ')));
 }
 
 TEST(SlurmRun, AnExecutorThatCannotRunSaysSoOnce) {
