@@ -1,6 +1,11 @@
 #include "ui/test_window.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -15,6 +20,7 @@
 #include <QTest>
 
 #include "foundation/globals.h"
+#include "foundation/platform/run_lock.h"
 #include "settings/global_setting.h"
 #include "tests/window_fixture.h"
 #include "ui/design.h"
@@ -349,6 +355,46 @@ TEST_F(TestWindowTest, DeleteRemovesTheWorkingFoldersOfTheSelectedCases) {
   EXPECT_FALSE(testing::Exists(work + "/A"));
   EXPECT_FALSE(testing::Exists(work + "/B"));
   EXPECT_EQ(QStringList({"A", "B", "C(缺失)"}), Entries());
+}
+
+TEST_F(TestWindowTest, ResetAndDeleteLeaveAloneTheTestDataAnotherProcessRunsOn) {
+  Define({"A", "B"});
+  Open();
+  Pass({1});
+  window.Load(core());
+  ShowActive();
+  std::string work = env.dir() / "TestData_make";
+  WriteFile(work + "/A/r.out", "x");
+  // Another process's run: it holds the lock of the test data until it is ended.
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  pid_t other = fork();
+  ASSERT_GE(other, 0);
+  if (other == 0) {
+    int fd = open(RunLock::FileOf(env.dir() / "TestData").c_str(), O_RDWR | O_CREAT, 0666);
+    if (fd < 0 || flock(fd, LOCK_EX) != 0 || write(ready[1], "x", 1) != 1) _exit(1);
+    pause();
+    _exit(0);
+  }
+  close(ready[1]);
+  char byte = 0;
+  ASSERT_EQ(read(ready[0], &byte, 1), 1);
+  close(ready[0]);
+
+  ClickEntry(0);
+  Item("mnu重置算例的状态")->trigger();
+  Item("mnu删除算例的输出目录")->trigger();
+  kill(other, SIGKILL);
+  waitpid(other, nullptr, 0);
+  ASSERT_EQ(Prompts().size(), 2u);
+  for (const std::string& prompt : Prompts())
+    EXPECT_EQ(prompt.rfind("测试数据正被另一个运行使用, 未做任何更改!\r\n", 0), 0u) << prompt;
+  EXPECT_TRUE(core().TestCases()->At(1)->Passed());
+  EXPECT_TRUE(testing::Exists(work + "/A/r.out"));
+
+  // Once it has ended, both do their work.
+  Item("mnu删除算例的输出目录")->trigger();
+  EXPECT_FALSE(testing::Exists(work + "/A"));
 }
 
 TEST_F(TestWindowTest, TheDoubleClickActionIsReadAtEveryDoubleClick) {

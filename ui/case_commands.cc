@@ -8,6 +8,7 @@
 #include "foundation/format_msg.h"
 #include "foundation/globals.h"
 #include "foundation/platform/file_browser.h"
+#include "foundation/platform/run_lock.h"
 #include "model/test_case.h"
 #include "model/test_cases.h"
 #include "settings/global_setting.h"
@@ -121,6 +122,8 @@ void CaseCommands::mnu重置算例的状态_Click() {
   Handle([&] {
     // Walks the list itself: a case whose folder is missing is left as it is, and counts as reset.
     TesterCore& tester = window_.Tester();
+    RunLock lock;
+    if (!TakeTestData(lock)) return;
     QListWidget* list = window_.TestList;
     int total = 0, succeeded = 0;
     for (int row = 0; row < list->count(); ++row) {
@@ -144,6 +147,8 @@ void CaseCommands::mnu重置算例的状态_Click() {
 
 void CaseCommands::mnu删除算例的输出目录_Click() {
   Handle([&] {
+    RunLock lock;
+    if (!TakeTestData(lock)) return;
     std::shared_ptr<TestCasesImpl> cases = window_.GetSelectedCases();
     int total = 0, succeeded = 0;
     for (const std::shared_ptr<TestCaseImpl>& tc : cases->Cases()) {
@@ -159,6 +164,16 @@ void CaseCommands::mnu删除算例的输出目录_Click() {
         FormatMsg("删除%0个目录 (成功: %1 失败: %2)", total, succeeded, total - succeeded),
         kOkOnly | kInformation);
   });
+}
+
+bool CaseCommands::TakeTestData(RunLock& lock) {
+  // Another host's run or `corvala4 run` calculates in these folders: never waited for, since
+  // the window would hang; the user tries again when it has ended.
+  TesterCore& tester = window_.Tester();
+  std::string why;
+  if (lock.Acquire(tester.StandardFolder(), tester.HostEXE(), false, {}, why)) return true;
+  tester.ShowMessage("测试数据正被另一个运行使用, 未做任何更改!\r\n" + why, kOkOnly | kExclamation);
+  return false;
 }
 
 void CaseCommands::CompareCases(const std::shared_ptr<TestCasesImpl>& cases) {

@@ -13,6 +13,7 @@ class QMenu;
 
 namespace corvala4 {
 
+class RunLock;
 class TestCasesImpl;
 class frm测试;
 
@@ -47,6 +48,8 @@ class CaseCommands : public QObject {
   void mnu定位输出目录_Click();
   void mnu重置算例的状态_Click();
   void mnu删除算例的输出目录_Click();
+  /// The test data's run lock, for a change another process's run would have made under it.
+  bool TakeTestData(RunLock& lock);
 
   frm测试& window_;
   QMenu* mnu快捷菜单;

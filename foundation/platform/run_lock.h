@@ -7,9 +7,11 @@
 #include <functional>
 #include <string>
 
+#include "foundation/windows_api.h"
+
 namespace corvala4 {
 
-class RunLock {
+class CORVALA4_WINDOWS_API RunLock {
  public:
   /// Told when another process holds the lock and the caller waits for it, and what was done
   /// about an approval that a killed process left half done.
