@@ -353,6 +353,8 @@ CalculationEnd SlurmExecutor::Translate(CalculationEnd srun) {
   jobs_.erase(srun.id);
   bool submitted = srun.how == How::Exited || srun.how == How::Signaled;
   bool ended_by_us = srun.how == How::TimedOut || srun.how == How::Stopped;
+  // srun reports its task's signal in its exit status: killed itself, it left its job behind.
+  bool srun_killed = srun.how == How::Signaled;
   CalculationEnd end = SlurmEnd(std::move(srun), job);
   end.facts.clear();
   // Inside an allocation every case is a step of the same job.
@@ -364,7 +366,14 @@ CalculationEnd SlurmExecutor::Translate(CalculationEnd srun) {
   if (submitted && !job.started && job.id.empty() && end.how == How::NotStarted && unusable_.empty())
     unusable_ = end.reason;
   // srun ends its job when told to; should it have been killed first, the job must still go.
-  if (std::string ref = Reference(job); ended_by_us && !ref.empty()) Cancel({ref}, false);
+  std::string ref = Reference(job);
+  if (ended_by_us && !ref.empty()) Cancel({ref}, false);
+  // Someone else killed srun: its job still writes in the working folder, which the runner
+  // is about to read or prepare again, so it must be gone first.
+  if (srun_killed && !ref.empty()) {
+    Cancel({ref}, true);
+    if (!inside_allocation_) AwaitGone({ref});
+  }
   if (!job.guarded.empty()) srun_.Orphans().RemoveJob(job.guarded);
   return end;
 }
@@ -396,10 +405,14 @@ std::vector<CalculationEnd> SlurmExecutor::StopAll() {
   for (CalculationEnd& end : refused_) ends.push_back(std::move(end));
   refused_.clear();
   ReapCancels(true);
-  // A cancelled job stays in the queue while its node ends its processes; stopped, it is gone.
-  for (int i = 0; i < 100 && !listed.empty() && Listed(listed); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  AwaitGone(listed);
   return ends;
+}
+
+void SlurmExecutor::AwaitGone(const std::vector<std::string>& ids) {
+  // A cancelled job stays in the queue while its node ends its processes; stopped, it is gone.
+  for (int i = 0; i < 100 && !ids.empty() && Listed(ids); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
 }
 
 void SlurmExecutor::Cancel(const std::vector<std::string>& ids, bool wait) {

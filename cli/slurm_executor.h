@@ -68,6 +68,8 @@ class SlurmExecutor : public Executor, private StartWatcher {
   /// Cancels jobs (or job steps) by id; waits for scancel unless told not to.
   void Cancel(const std::vector<std::string>& ids, bool wait);
   void ReapCancels(bool wait);
+  /// Waits (up to 10 s) until squeue no longer lists the jobs.
+  void AwaitGone(const std::vector<std::string>& ids);
 
   SlurmOptions options_;
   std::function<void(const std::string&)> warn_;

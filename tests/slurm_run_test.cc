@@ -1,7 +1,7 @@
 // `corvala4 run --executor slurm` as a real process on a real cluster (scripts/slurm-up.sh
 // starts a one-node one): the outcome of the local executor, where each case ran, Ctrl-C,
-// a runner killed, an executor that cannot run, a node that is another machine, outputs
-// that show late.
+// a runner or its srun killed, an executor that cannot run, a node that is another
+// machine, outputs that show late.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -210,6 +210,34 @@ TEST(SlurmRun, AKilledRunnerLeavesNoJobBehind) {
     EXPECT_EQ(ReadFile(h.Work(cases[i]) + "/ticks").size(), ticks[i]) << cases[i] << " is still written";
 
   // Whatever went wrong, nothing of this run may hold the node for the tests after it.
+  for (const std::string& line : LeftOf(h.folder))
+    if (line.find(" srun ") == std::string::npos) Capture("scancel " + line.substr(0, line.find(' ')));
+}
+
+TEST(SlurmRun, AnSrunKilledByAnotherLeavesNoJobBehind) {
+  CORVALA4_NEED_SLURM();
+  TempDir dir;
+  ScriptHost h(dir);
+  h.AddCase("tick", "while :; do date +%s.%N >> ticks; sleep 0.1; done\n");
+  h.Write();
+  ProgramRun run = RunProgram({"run", h.host, "--executor", "slurm"}, dir, [&](int) {
+    for (int i = 0; i < 400 && ReadFile(h.Work("tick") + "/ticks").empty(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::vector<std::string> left = LeftOf(h.folder);
+    for (const std::string& line : left)
+      if (line.find(" srun ") != std::string::npos) {
+        kill(std::atoi(line.c_str()), SIGKILL);
+        break;
+      }
+  });
+  EXPECT_EQ(run.status, 1) << run.out << run.err;
+  EXPECT_NE(run.out.find("killed by signal 9"), std::string::npos) << run.out;
+  // The run has waited for its job to go.
+  EXPECT_EQ(LeftOf(h.folder), std::vector<std::string>{});
+  size_t ticks = ReadFile(h.Work("tick") + "/ticks").size();
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  EXPECT_EQ(ReadFile(h.Work("tick") + "/ticks").size(), ticks);
+
   for (const std::string& line : LeftOf(h.folder))
     if (line.find(" srun ") == std::string::npos) Capture("scancel " + line.substr(0, line.find(' ')));
 }
