@@ -52,7 +52,8 @@ std::string NotPassedCounts(const OutcomeTally& t, bool every) {
 ProgressDisplay::ProgressDisplay(std::FILE* out, bool terminal, std::FILE* err, bool color)
     : out_(out), terminal_(terminal), err_(err), color_(color), start_(std::chrono::steady_clock::now()) {}
 
-std::vector<std::string> ProgressDisplay::Explanation(const CaseResult& c, const std::string& unusable) {
+std::vector<std::string> ProgressDisplay::Explanation(const CaseResult& c, const std::string& unusable,
+                                                      int width) {
   if (!unusable.empty() && c.outcome == CaseOutcome::CalculationFailed && c.reason == unusable)
     return {"    not calculated: the executor cannot be used (said above)"};
   std::vector<std::string> lines;
@@ -63,6 +64,11 @@ std::vector<std::string> ProgressDisplay::Explanation(const CaseResult& c, const
         if (f.state == Same) continue;
         std::string line = "    " + f.name + ": " + OutputFileStateText(f.state);
         if (!f.differences.empty()) line += ", 第" + std::to_string(f.differences.front().number) + "行";
+        lines.push_back(line);
+        if (f.detail.empty()) continue;
+        // Which number exceeded its bound is what the engineer looks for first; a cut line says it is cut.
+        line = "      " + f.detail;
+        if (width > 0 && DisplayWidth(line) > width) line = CutToWidth(line, width - 1) + "…";
         lines.push_back(line);
       }
       break;
@@ -99,7 +105,8 @@ void ProgressDisplay::Lines(const std::vector<std::string>& lines) {
 }
 
 void ProgressDisplay::CaseEnded(const CaseResult& c) {
-  std::vector<std::string> why = Explanation(c, unusable_);
+  // On a terminal a rule's detail takes one screen line, as the live line does.
+  std::vector<std::string> why = Explanation(c, unusable_, terminal_ ? TerminalWidth(out_) : 0);
   if (terminal_) {
     if (why.empty()) return;
     ClearLive();

@@ -32,8 +32,10 @@ class ProgressDisplay : public RunObserver {
   void Finish();
 
   /// Why a case did not pass, as indented lines (empty for a case that passed); a failure
-  /// that only repeats why the executor is unusable is told in a word.
-  static std::vector<std::string> Explanation(const CaseResult& c, const std::string& unusable = "");
+  /// that only repeats why the executor is unusable is told in a word. How a file's rule
+  /// decided goes on a line of its own, cut to `width` columns when `width` is above 0.
+  static std::vector<std::string> Explanation(const CaseResult& c, const std::string& unusable = "",
+                                              int width = 0);
 
  private:
   void ClearLive();

@@ -79,6 +79,35 @@ TEST(ProgressDisplay, OnATerminalOneLiveLineAndALineForEachCaseThatDidNotPass) {
   EXPECT_EQ(text.substr(text.size() - 4), "\r\033[K");  // cleared before the closing words
 }
 
+TEST(ProgressDisplay, HowAFilesRuleDecidedIsToldUnderItsLineCutToTheTerminal) {
+  CaseResult c;
+  c.caption = "梁";
+  c.outcome = CaseOutcome::NotPassed;
+  std::string detail = "第12行第3个数超出容差: 标准 150.400, 输出 151.126, 容差 相对 1e-05, 绝对 1e-12";
+  LinePair d;
+  d.number = 12;
+  c.files = {{"a.out", false, Same, {}, {}, "数值容差内, 最大相对差 1e-07"},  // passed: not told
+             {"forces.out", false, ContentDiffers, {d}, {}, detail},
+             {"b.out", false, LengthDiffers, {d}, {}, {}}};
+  EXPECT_EQ(ProgressDisplay::Explanation(c),
+            (std::vector<std::string>{"    forces.out: 内容不同, 第12行", "      " + detail,
+                                      "    b.out: 长度不同, 第12行"}));
+  std::vector<std::string> cut = ProgressDisplay::Explanation(c, "", 40);
+  ASSERT_EQ(cut.size(), 3u);
+  EXPECT_EQ(cut[1], "      第12行第3个数超出容差: 标准 150.4…");  // 40 columns
+  EXPECT_EQ(cut[0], "    forces.out: 内容不同, 第12行");
+
+  // Whole into a log; one screen line on a terminal (80 columns where the width is not known).
+  Printed log, terminal;
+  ProgressDisplay(log.file(), false).CaseEnded(c);
+  ProgressDisplay(terminal.file(), true).CaseEnded(c);
+  EXPECT_NE(log.Text().find("      " + detail + "\n"), std::string::npos) << log.Text();
+  EXPECT_NE(terminal.Text().find(
+                "\n      第12行第3个数超出容差: 标准 150.400, 输出 151.126, 容差 相对 1e-05, 绝对 …\n"),
+            std::string::npos)
+      << terminal.Text();
+}
+
 TEST(ProgressDisplay, TheLiveLineCountsTheCasesThatDidNotPassAsTheSummaryDoes) {
   Printed out;
   ProgressDisplay display(out.file(), true);
