@@ -135,10 +135,11 @@ TEST(SlurmRun, InterruptCancelsEveryJobAndRecordsNothing) {
   // Every case is submitted at once; on two cores one of the slow ones waits in the queue.
   ProgramRun run =
       RunProgram({"run", h.host, "--executor", "slurm", "--junit", dir / "r.xml"}, dir, [&](int pid) {
-        for (int i = 0; i < 400; ++i) {
+        // Stopped once the quick case has passed (its marker is written) and two slow ones run.
+        for (int i = 0; i < 1200; ++i) {
           int started = 0;
           for (const char* c : {"slow1", "slow2", "slow3"}) started += Exists(h.Work(c) + "/started");
-          if (started >= 2) break;
+          if (started >= 2 && h.Marker("quick")) break;
           std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
         kill(pid, SIGINT);
