@@ -30,7 +30,7 @@ td.num { text-align: right; }
 code, pre { font-family: "DejaVu Sans Mono", monospace; font-size: 13px; }
 pre { background: #f7f7f7; border: 1px solid #ddd; padding: 8px; overflow-x: auto; white-space: pre-wrap; }
 td.line { font-family: "DejaVu Sans Mono", monospace; white-space: pre; }
-td.state { white-space: nowrap; }
+td.state { min-width: 5em; }
 mark { background: #ffd24d; }
 )";
 
