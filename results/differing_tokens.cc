@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "foundation/text.h"
+#include "results/number_fields.h"
 
 namespace corvala4 {
 
@@ -16,58 +17,39 @@ struct Token {
   Kind kind;
 };
 
-bool Digit(char c) {
-  return c >= '0' && c <= '9';
-}
 bool Blank(char c) {
   return c == ' ' || c == '\t';
 }
 bool WordChar(char c) {
-  return Digit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
 }
 
-/// Where a number starting at `at` ends, or `at` when none starts there.
-size_t NumberEnd(const std::string& s, size_t at) {
-  auto digit = [&](size_t i) { return i < s.size() && Digit(s[i]); };
-  size_t i = at;
-  // A sign belongs to the number unless it follows a word or a number ("5-3" is 5, -, 3).
-  if (i < s.size() && (s[i] == '-' || s[i] == '+') && (at == 0 || (!WordChar(s[at - 1]) && s[at - 1] != '.')))
-    ++i;
-  if (!digit(i) && !(i < s.size() && s[i] == '.' && digit(i + 1))) return at;
-  while (digit(i)) ++i;
-  if (i < s.size() && s[i] == '.') {
-    ++i;
-    while (digit(i)) ++i;
-  }
-  // Fortran writes its exponent with a D as well.
-  if (i < s.size() && (s[i] == 'e' || s[i] == 'E' || s[i] == 'd' || s[i] == 'D')) {
-    size_t e = i + 1;
-    if (e < s.size() && (s[e] == '-' || s[e] == '+')) ++e;
-    if (digit(e)) {
-      i = e;
-      while (digit(i)) ++i;
-    }
-  }
-  return i;
-}
-
+/// Numbers as the tolerance comparison reads them ("B1" is a word, "1.5+003" and "NaN" are
+/// numbers); between them, runs of blanks, words and single characters.
 std::vector<Token> Tokens(const std::string& s) {
+  LineFields fields;
+  SplitNumbers(s, fields);
   std::vector<Token> tokens;
+  size_t next_number = 0;
   for (size_t at = 0; at < s.size();) {
-    size_t end = NumberEnd(s, at);
-    Kind kind = Kind::Number;
-    if (end == at) {
-      end = at + 1;
-      if (Blank(s[at])) {
-        kind = Kind::Blank;
-        while (end < s.size() && Blank(s[end])) ++end;
-      } else if (WordChar(s[at])) {
-        kind = Kind::Word;
-        while (end < s.size() && WordChar(s[end])) ++end;
-      } else {
-        kind = Kind::Other;
-        while (end < s.size() && Utf8Continuation(s[end])) ++end;
-      }
+    if (next_number < fields.numbers.size() && fields.numbers[next_number].offset == at) {
+      size_t end = at + fields.numbers[next_number++].text.size();
+      tokens.push_back({at, end, Kind::Number});
+      at = end;
+      continue;
+    }
+    // A text never runs into the number after it.
+    size_t limit = next_number < fields.numbers.size() ? fields.numbers[next_number].offset : s.size();
+    size_t end = at + 1;
+    Kind kind = Kind::Other;
+    if (Blank(s[at])) {
+      kind = Kind::Blank;
+      while (end < limit && Blank(s[end])) ++end;
+    } else if (WordChar(s[at])) {
+      kind = Kind::Word;
+      while (end < limit && WordChar(s[end])) ++end;
+    } else {
+      while (end < limit && Utf8Continuation(s[end])) ++end;
     }
     tokens.push_back({at, end, kind});
     at = end;
